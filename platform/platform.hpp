@@ -1,0 +1,62 @@
+// The platform seam: everything the core needs from the machine it runs on.
+//
+// The core (app/, transport/, support/ and the subsystem folders) is freestanding
+// C++: it calls only what this header declares. Each target supplies one binding:
+// platform/host for Linux (simulated or real ports, stdio files) and platform/uefi
+// for the UEFI shell (PCI Root Bridge I/O, Boot Services Stall, Shell protocol).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// ---- KCS port access -------------------------------------------------------
+
+// Rebuilds the port-access binding. Called at the start of every IPMI request;
+// returns false when no port access is available, and then PortRead8 and
+// PortWrite8 must not be called until a later bind succeeds.
+bool BindPortAccess();
+
+// One byte from / to an x86 I/O port through the current binding.
+uint8_t PortRead8(uint16_t port);
+void PortWrite8(uint16_t port, uint8_t value);
+
+// Busy-waits the given number of microseconds (firmware Stall on UEFI; a real or
+// virtual clock on the host).
+void StallMicroseconds(uint32_t microseconds);
+
+// ---- Console ---------------------------------------------------------------
+
+enum class ConsoleStream : uint8_t { Output, Error };
+
+// Writes UTF-8 text; "\n" ends a line.
+void ConsoleWrite(ConsoleStream stream, const char* text, size_t length);
+
+// ---- Files -----------------------------------------------------------------
+
+// Files are named as the user typed them: a bare name is looked up in the current
+// directory, anything else is taken as a path.
+enum class FileMode : uint8_t { ReadText, ReadBinary, WriteBinary };
+enum class SeekOrigin : uint8_t { Start, Current, End };
+
+struct PlatformFile;  // opaque; owned by the binding
+
+// nullptr when the file cannot be opened in that mode.
+PlatformFile* FileOpen(const char* name, FileMode mode);
+// Bytes actually transferred; a short count means end of file or an error.
+size_t FileRead(PlatformFile* file, void* buffer, size_t size);
+size_t FileWrite(PlatformFile* file, const void* data, size_t size);
+// false when the position cannot be set.
+bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin);
+// Current position from the start of the file, or -1 on error.
+int64_t FileTell(PlatformFile* file);
+// Flushes and releases the file; false when a pending write failed.
+bool FileClose(PlatformFile* file);
+
+// ---- Process ---------------------------------------------------------------
+
+// Runs one command line of the enclosing shell; its status, or -1 when it could
+// not be started.
+int RunCommandLine(const char* commandLine);
+
+// Ends the run at once with the given exit status (output already written stays).
+[[noreturn]] void ExitProcess(int status);

@@ -1,0 +1,225 @@
+#include "sim/scenario.hpp"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <utility>
+
+#include "sim/ipmi_message.hpp"
+
+namespace {
+
+using nlohmann::json;
+
+template <typename Enum>
+struct EnumName {
+  Enum value;
+  const char* name;
+};
+constexpr std::array<EnumName<KcsPhase>, 5> kPhaseNames{{
+    {KcsPhase::None, "none"},
+    {KcsPhase::WriteStart, "writeStart"},
+    {KcsPhase::DataByte, "dataByte"},
+    {KcsPhase::WriteEnd, "writeEnd"},
+    {KcsPhase::ReadPhase, "readPhase"},
+}};
+constexpr std::array<EnumName<KcsStateCode>, 4> kStateNames{{
+    {KcsStateCode::Idle, "idle"},
+    {KcsStateCode::Read, "read"},
+    {KcsStateCode::Write, "write"},
+    {KcsStateCode::Error, "error"},
+}};
+
+template <typename Enum, size_t N>
+const char* NameOf(const std::array<EnumName<Enum>, N>& names, Enum value) {
+  for (const auto& entry : names) {
+    if (entry.value == value) return entry.name;
+  }
+  return names[0].name;
+}
+
+// Reads JSON with error reporting: every getter records the first problem and
+// leaves the target unchanged.
+class Reader {
+ public:
+  explicit Reader(std::string* error) : error_(error) {}
+  bool Ok() const { return error_->empty(); }
+
+  void Bytes(const json& object, const char* key, std::vector<uint8_t>* target) {
+    if (!object.contains(key)) return;
+    const json& value = object.at(key);
+    if (!value.is_string() || !ParseHexBytes(value.get<std::string>(), target)) {
+      Fail(key, "hexadecimal bytes such as \"20 81 0A\"");
+    }
+  }
+  void Byte(const json& object, const char* key, uint8_t* target) {
+    if (!object.contains(key)) return;
+    std::vector<uint8_t> bytes;
+    const json& value = object.at(key);
+    if (value.is_number_unsigned() && value.get<unsigned>() <= 0xFF) {
+      *target = static_cast<uint8_t>(value.get<unsigned>());
+    } else if (value.is_string() && ParseHexBytes(value.get<std::string>(), &bytes) && bytes.size() == 1) {
+      *target = bytes[0];
+    } else {
+      Fail(key, "one byte, e.g. \"C1\"");
+    }
+  }
+  void OptionalByte(const json& object, const char* key, std::optional<uint8_t>* target) {
+    if (!object.contains(key)) return;
+    uint8_t value = 0;
+    Byte(object, key, &value);
+    *target = value;
+  }
+  void Unsigned(const json& object, const char* key, unsigned* target) {
+    if (!object.contains(key)) return;
+    if (!object.at(key).is_number_unsigned()) return Fail(key, "a number of 0 or more");
+    *target = object.at(key).get<unsigned>();
+  }
+  void Bool(const json& object, const char* key, bool* target) {
+    if (!object.contains(key)) return;
+    if (!object.at(key).is_boolean()) return Fail(key, "true or false");
+    *target = object.at(key).get<bool>();
+  }
+  template <typename Enum, size_t N>
+  void Name(const json& object, const char* key, const std::array<EnumName<Enum>, N>& names, Enum* target) {
+    if (!object.contains(key)) return;
+    std::string allowed;
+    for (const auto& entry : names) {
+      if (object.at(key) == entry.name) {
+        *target = entry.value;
+        return;
+      }
+      allowed += (allowed.empty() ? "" : ", ") + std::string(entry.name);
+    }
+    Fail(key, "one of " + allowed);
+  }
+  void Fail(const char* key, const std::string& expected) {
+    if (error_->empty()) *error_ = std::string("\"") + key + "\" must be " + expected;
+  }
+
+ private:
+  std::string* error_;
+};
+
+}  // namespace
+
+Scenario DefaultScenario() {
+  Scenario scenario;
+  // Device ID 20h, revision 01h, firmware 1.02, IPMI 2.0, the usual device
+  // support bits, no manufacturer or product named.
+  ParseHexBytes("20 01 01 02 02 BF 00 00 00 00 00 00 00 00 00", &scenario.state.deviceId);
+  ParseHexBytes("A1 6E 3C 52 9B 04 4D 17 8E 21 5F 0B C4 D9 72 38", &scenario.state.systemGuid);
+  return scenario;
+}
+
+bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) {
+  error->clear();
+  if (!root.is_object()) {
+    *error = "a scenario is a JSON object";
+    return false;
+  }
+  Scenario result = DefaultScenario();
+  Reader read(error);
+  read.Bytes(root, "deviceId", &result.state.deviceId);
+  read.Bytes(root, "systemGuid", &result.state.systemGuid);
+
+  if (root.contains("completionCodes")) {
+    for (const json& entry : root.at("completionCodes")) {
+      CompletionCodeFault fault;
+      read.OptionalByte(entry, "netFn", &fault.netFn);
+      read.OptionalByte(entry, "cmd", &fault.cmd);
+      read.Unsigned(entry, "nth", &fault.nth);
+      if (!entry.contains("code")) read.Fail("code", "given for every completion code fault");
+      read.Byte(entry, "code", &fault.completionCode);
+      result.completionCodes.push_back(fault);
+    }
+  }
+  if (root.contains("kcs")) {
+    const json& kcs = root.at("kcs");
+    KcsFaults& faults = result.kcs;
+    read.Unsigned(kcs, "onTransfer", &faults.onTransfer);
+    read.Unsigned(kcs, "ibfHoldReads", &faults.ibfHoldReads);
+    read.Unsigned(kcs, "responseDelayReads", &faults.responseDelayReads);
+    read.Name(kcs, "forceStateAt", kPhaseNames, &faults.forceStateAt);
+    read.Name(kcs, "forcedState", kStateNames, &faults.forcedState);
+    read.Bool(kcs, "idleWithoutResponse", &faults.idleWithoutResponse);
+    read.Unsigned(kcs, "leadingZeroBytes", &faults.leadingZeroBytes);
+    read.Bool(kcs, "obfNeverSet", &faults.obfNeverSet);
+    if (kcs.contains("responseFrame")) {
+      std::vector<uint8_t> frame;
+      read.Bytes(kcs, "responseFrame", &frame);
+      faults.responseFrame = frame;
+    }
+  }
+  if (!read.Ok()) return false;
+  *scenario = std::move(result);
+  return true;
+}
+
+bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error) {
+  std::ifstream in(path);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  const json root = json::parse(in, nullptr, /*allow_exceptions=*/false, /*ignore_comments=*/true);
+  if (root.is_discarded()) {
+    *error = path + ": not valid JSON";
+    return false;
+  }
+  if (!ScenarioFromJson(root, scenario, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return true;
+}
+
+json ScenarioToJson(const Scenario& scenario) {
+  json root;
+  root["deviceId"] = HexBytesText(scenario.state.deviceId);
+  root["systemGuid"] = HexBytesText(scenario.state.systemGuid);
+  json faults = json::array();
+  for (const CompletionCodeFault& fault : scenario.completionCodes) {
+    json entry;
+    if (fault.netFn) entry["netFn"] = HexBytesText(std::array<uint8_t, 1>{*fault.netFn});
+    if (fault.cmd) entry["cmd"] = HexBytesText(std::array<uint8_t, 1>{*fault.cmd});
+    entry["nth"] = fault.nth;
+    entry["code"] = HexBytesText(std::array<uint8_t, 1>{fault.completionCode});
+    faults.push_back(entry);
+  }
+  root["completionCodes"] = faults;
+  const KcsFaults& k = scenario.kcs;
+  json kcs = {
+      {"onTransfer", k.onTransfer},
+      {"ibfHoldReads", k.ibfHoldReads},
+      {"responseDelayReads", k.responseDelayReads},
+      {"forceStateAt", NameOf(kPhaseNames, k.forceStateAt)},
+      {"forcedState", NameOf(kStateNames, k.forcedState)},
+      {"idleWithoutResponse", k.idleWithoutResponse},
+      {"leadingZeroBytes", k.leadingZeroBytes},
+      {"obfNeverSet", k.obfNeverSet},
+  };
+  if (k.responseFrame) kcs["responseFrame"] = HexBytesText(*k.responseFrame);
+  root["kcs"] = kcs;
+  return root;
+}
+
+bool SaveScenarioFile(const std::string& path, const Scenario& scenario, std::string* error) {
+  // Written whole to a neighbour and renamed, so an interrupted run never leaves
+  // half a state file behind.
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << ScenarioToJson(scenario).dump(2) << '\n';
+    if (!out.flush()) {
+      *error = "cannot write " + temporary;
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    *error = "cannot replace " + path;
+    return false;
+  }
+  return true;
+}

@@ -1,0 +1,82 @@
+// Number and token readers with the C library's results, so scripts and input
+// files are read the same way on every target.
+#include "support/scan.hpp"
+
+#include <cstdint>
+
+namespace {
+
+// The C locale's white space: space, tab, newline, vertical tab, form feed, return.
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Reads the digits at *cursor as strtol does into a 64-bit long: a value beyond
+// its range sticks at the nearest limit. The caller keeps only the low 32 bits, as
+// storing that long into an int does, so 2147483648 reads as -2147483648 and any
+// very long number as -1 (or 0 when negative).
+int32_t AccumulateDigits(const char*& cursor, bool negative) {
+  const uint64_t limit = negative ? (uint64_t{1} << 63) : (uint64_t{1} << 63) - 1;
+  uint64_t magnitude = 0;
+  for (; IsDigit(*cursor); ++cursor) {
+    const uint64_t digit = static_cast<uint64_t>(*cursor - '0');
+    magnitude = (magnitude > (limit - digit) / 10) ? limit : magnitude * 10 + digit;
+  }
+  const uint64_t wide = negative ? uint64_t{0} - magnitude : magnitude;
+  return static_cast<int32_t>(static_cast<uint32_t>(wide));
+}
+
+// The process-wide position of TokenizeString between calls.
+constinit char* tokenPosition = nullptr;
+
+bool IsDelimiter(char c, const char* delimiters) {
+  for (const char* d = delimiters; *d != '\0'; ++d) {
+    if (*d == c) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int ScanDecimal(const char* text, int* value) {
+  const char* cursor = text;
+  while (IsSpace(*cursor)) ++cursor;
+  if (*cursor == '\0') return -1;
+  bool negative = false;
+  if (*cursor == '+' || *cursor == '-') {
+    negative = *cursor == '-';
+    ++cursor;
+  }
+  if (!IsDigit(*cursor)) return 0;
+  *value = AccumulateDigits(cursor, negative);
+  return 1;
+}
+
+int AsciiToInt(const char* text) {
+  const char* cursor = text;
+  while (IsSpace(*cursor)) ++cursor;
+  bool negative = false;
+  if (*cursor == '+' || *cursor == '-') {
+    negative = *cursor == '-';
+    ++cursor;
+  }
+  return AccumulateDigits(cursor, negative);
+}
+
+char* TokenizeString(char* text, const char* delimiters) {
+  char* cursor = text != nullptr ? text : tokenPosition;
+  if (cursor == nullptr) return nullptr;
+  while (*cursor != '\0' && IsDelimiter(*cursor, delimiters)) ++cursor;
+  if (*cursor == '\0') {
+    tokenPosition = cursor;
+    return nullptr;
+  }
+  char* token = cursor;
+  while (*cursor != '\0' && !IsDelimiter(*cursor, delimiters)) ++cursor;
+  if (*cursor == '\0') {
+    tokenPosition = cursor;
+  } else {
+    *cursor = '\0';
+    tokenPosition = cursor + 1;
+  }
+  return token;
+}

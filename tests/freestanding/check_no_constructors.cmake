@@ -1,0 +1,7 @@
+execute_process(COMMAND ${OBJDUMP} -h ${LIBRARY} OUTPUT_VARIABLE sections RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${LIBRARY}")
+endif()
+if(sections MATCHES "\\.(init_array|ctors|preinit_array)")
+  message(FATAL_ERROR "the core has start-up constructors (.init_array/.ctors):\n${sections}")
+endif()

@@ -1,0 +1,99 @@
+#include "tests/tool/tool_harness.hpp"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "app/tool_main.hpp"
+#include "platform/host/host_session.hpp"
+
+namespace {
+
+// The child's report, written to the pipe as: status, output length and bytes,
+// simulated time, request count and one request per line.
+struct ChildReport {
+  SimulatedBmc* bmc;
+  std::string* output;
+  int pipe;
+};
+ChildReport Report;
+
+void WriteAll(int fd, const std::string& data) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n <= 0) _exit(120);
+    done += static_cast<size_t>(n);
+  }
+}
+
+[[noreturn]] void SendReportAndExit(int status) {
+  std::ostringstream report;
+  report << status << '\n' << Report.output->size() << '\n' << *Report.output;
+  report << Report.bmc->Clock().NowMicroseconds() << '\n';
+  const auto& log = Report.bmc->Model().RequestLog();
+  report << log.size() << '\n';
+  for (const IpmiMessage& request : log) report << RequestText(request) << '\n';
+  WriteAll(Report.pipe, report.str());
+  _exit(0);
+}
+
+ToolRun ParseReport(const std::string& text) {
+  ToolRun run;
+  std::istringstream in(text);
+  size_t outputLength = 0;
+  in >> run.status >> outputLength;
+  in.get();
+  run.output.resize(outputLength);
+  in.read(run.output.data(), static_cast<std::streamsize>(outputLength));
+  size_t requestCount = 0;
+  in >> run.elapsedMicroseconds >> requestCount;
+  in.get();
+  for (std::string line; run.requests.size() < requestCount && std::getline(in, line);) run.requests.push_back(line);
+  return run;
+}
+
+}  // namespace
+
+ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments) {
+  int fds[2];
+  if (pipe(fds) != 0) std::abort();
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  if (child < 0) std::abort();
+  if (child == 0) {
+    close(fds[0]);
+    auto bmc = std::make_unique<SimulatedBmc>(scenario);
+    bmc->Attach(/*sleepForReal=*/false);
+    std::string output;
+    CaptureConsole(&output);
+    Report = ChildReport{bmc.get(), &output, fds[1]};
+    SetExitHook(SendReportAndExit);
+
+    std::vector<std::string> storage{"tolvane"};
+    storage.insert(storage.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& argument : storage) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    SendReportAndExit(ToolMain(static_cast<int>(storage.size()), argv.data()));
+  }
+  close(fds[1]);
+  std::string text;
+  char buffer[4096];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  close(fds[0]);
+  int waitStatus = 0;
+  waitpid(child, &waitStatus, 0);
+  if (WIFSIGNALED(waitStatus)) {
+    ToolRun died;
+    died.status = -WTERMSIG(waitStatus);
+    return died;
+  }
+  return ParseReport(text);
+}
+
+ToolRun RunTool(const std::vector<std::string>& arguments) { return RunTool(DefaultScenario(), arguments); }

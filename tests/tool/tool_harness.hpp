@@ -1,0 +1,21 @@
+// Runs the whole tool once, in a fresh child process, against a simulated BMC on
+// a virtual clock, and reports what a user and the BMC would have seen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sim/scenario.hpp"
+
+struct ToolRun {
+  int status = -1;                    // exit status; -N when the run died of signal N
+  std::string output;                 // standard output
+  std::vector<std::string> requests;  // as the BMC received them, "NN CC DD ..." (RequestText)
+  uint64_t elapsedMicroseconds = 0;   // simulated time the run took
+};
+
+ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments);
+
+// The default BMC.
+ToolRun RunTool(const std::vector<std::string>& arguments);

@@ -1,0 +1,146 @@
+// IpmiRequest: framing, completion code and data split, failure paths.
+#include "transport/ipmi.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host/host_session.hpp"
+#include "transport/ipmi_defs.hpp"
+#include "transport/kcs.hpp"
+
+namespace {
+
+class IpmiRequestTest : public ::testing::Test {
+ protected:
+  void Start(const Scenario& scenario = DefaultScenario()) {
+    bmc_ = std::make_unique<SimulatedBmc>(scenario);
+    bmc_->Attach(false);
+    CaptureConsole(&console_);
+  }
+  void TearDown() override {
+    CaptureConsole(nullptr);
+    SelectPortDriver(nullptr);
+  }
+  std::vector<std::string> Requests() const {
+    std::vector<std::string> texts;
+    for (const IpmiMessage& m : bmc_->Model().RequestLog()) texts.push_back(RequestText(m));
+    return texts;
+  }
+  static Scenario Answering(std::vector<uint8_t> frame) {
+    Scenario scenario = DefaultScenario();
+    scenario.kcs.responseFrame = std::move(frame);
+    return scenario;
+  }
+
+  void FillSentinel() { std::fill(std::begin(resp_), std::end(resp_), uint8_t{0xEE}); }
+
+  std::unique_ptr<SimulatedBmc> bmc_;
+  std::string console_;
+  uint8_t resp_[256];
+  uint32_t count_ = 0xDEAD;
+};
+
+TEST_F(IpmiRequestTest, FramesNetFnCommandAndData) {
+  struct Case {
+    uint8_t netFn;
+    uint8_t cmd;
+    std::vector<uint8_t> data;
+    std::vector<std::string> trace;  // the write phase as the ports saw it
+  };
+  const Case cases[] = {
+      {0x06, 0x01, {}, {"W CA3 61", "W CA2 18", "W CA3 62", "W CA2 01"}},
+      {0x0C, 0x02, {0x01, 0x03, 0x00, 0x00}, {"W CA3 61", "W CA2 30", "W CA2 02", "W CA2 01", "W CA2 03", "W CA2 00", "W CA3 62", "W CA2 00"}},
+      // The network function is shifted within one byte: 46h loses its top bits.
+      {0x46, 0x01, {}, {"W CA3 61", "W CA2 18", "W CA3 62", "W CA2 01"}},
+      {0x3F, 0xFF, {0xFF}, {"W CA3 61", "W CA2 FC", "W CA2 FF", "W CA3 62", "W CA2 FF"}},
+  };
+  for (const Case& c : cases) {
+    Start();
+    IpmiRequest(kBmcSlaveAddress, c.netFn, c.cmd, c.data.data(), static_cast<int>(c.data.size()), resp_, &count_);
+    const auto& trace = bmc_->Kcs().PortTrace();
+    EXPECT_EQ(std::vector<std::string>(trace.begin(), trace.begin() + static_cast<long>(c.trace.size())), c.trace);
+  }
+}
+
+TEST_F(IpmiRequestTest, SplitsCompletionCodeAndData) {
+  Start();
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_);
+  EXPECT_EQ(cc, kCcSuccess);
+  const auto expected = DefaultScenario().state.deviceId;
+  ASSERT_EQ(count_, expected.size());
+  EXPECT_EQ(std::vector<uint8_t>(resp_, resp_ + count_), expected);
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"06 01"}));
+}
+
+TEST_F(IpmiRequestTest, CompletionCodeWithoutDataLeavesTheBufferAlone) {
+  for (uint8_t code : {uint8_t{0x00}, uint8_t{0xC1}, uint8_t{0x03}}) {
+    Start(Answering({0x1C, 0x01, code}));
+    resp_[0] = 0x77;
+    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), code);
+    EXPECT_EQ(count_, 0u);
+    EXPECT_EQ(resp_[0], 0x77);
+  }
+}
+
+TEST_F(IpmiRequestTest, DataAreDeliveredWhateverTheCompletionCode) {
+  Start(Answering({0x1C, 0x01, 0xD5, 0x12, 0x34}));
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), 0xD5);
+  ASSERT_EQ(count_, 2u);
+  EXPECT_EQ(resp_[0], 0x12);
+  EXPECT_EQ(resp_[1], 0x34);
+}
+
+TEST_F(IpmiRequestTest, LongestResponseFillsHundredNinetySevenBytes) {
+  std::vector<uint8_t> frame(kKcsReceiveBufferSize, 0xA5);
+  frame[0] = 0x1C;
+  frame[1] = 0x01;
+  frame[2] = 0x00;
+  Start(Answering(frame));
+  FillSentinel();
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), 0x00);
+  EXPECT_EQ(count_, kKcsMaxResponseData);
+  EXPECT_EQ(resp_[kKcsMaxResponseData - 1], 0xA5);
+  EXPECT_EQ(resp_[kKcsMaxResponseData], 0xEE);  // nothing written past the data
+}
+
+TEST_F(IpmiRequestTest, TransferFailureReturns03AndTouchesNothing) {
+  Scenario scenario = DefaultScenario();
+  scenario.kcs.obfNeverSet = true;
+  Start(scenario);
+  FillSentinel();
+  count_ = 12345;
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), kCcTransferFailed);
+  EXPECT_EQ(count_, 12345u);
+  EXPECT_EQ(resp_[0], 0xEE);
+  EXPECT_EQ(console_, "Error: time out.\n");
+}
+
+TEST_F(IpmiRequestTest, NoPortAccessIsATransferFailure) {
+  Start();
+  SelectPortDriver(nullptr);
+  count_ = 7;
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), kCcTransferFailed);
+  EXPECT_EQ(count_, 7u);
+  EXPECT_EQ(console_, "Error: No PCI Root Bridge I/O protocol found.\n");
+  EXPECT_TRUE(bmc_->Kcs().PortTrace().empty());
+}
+
+TEST_F(IpmiRequestTest, AtMostHundredTenDataBytes) {
+  std::vector<uint8_t> data(111, 0x42);
+  Start();
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), 110, resp_, &count_), kCcInvalidCommand);
+  ASSERT_EQ(Requests().size(), 1u);
+  EXPECT_EQ(bmc_->Model().RequestLog()[0].data.size(), 110u);
+
+  Start();
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), 111, resp_, &count_),
+            kCcRequestDataLengthInvalid);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), -1, resp_, &count_),
+            kCcRequestDataLengthInvalid);
+  EXPECT_TRUE(bmc_->Kcs().PortTrace().empty());
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+// KcsTransfer against the BMC side of the KCS registers, on the virtual clock.
+#include "transport/kcs.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/host/host_session.hpp"
+#include "platform/platform.hpp"
+
+namespace {
+
+constexpr uint64_t kByteWaitUs = 5000;  // fixed wait after every stored response byte
+
+struct Transfer {
+  int result = -1;
+  std::vector<uint8_t> out;
+  std::string console;
+  std::vector<std::string> trace;
+  uint64_t elapsedUs = 0;
+  unsigned statusReads = 0;
+};
+
+Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& faults = {}) {
+  Scenario scenario = DefaultScenario();
+  scenario.kcs = faults;
+  SimulatedBmc bmc(scenario);
+  bmc.Attach(/*sleepForReal=*/false);
+  BindPortAccess();  // as IpmiRequest does before every transfer
+  Transfer t;
+  CaptureConsole(&t.console);
+  uint8_t out[kKcsReceiveBufferSize];
+  uint8_t count = 0xEE;
+  t.result = KcsTransfer(request.data(), static_cast<uint8_t>(request.size()), out, &count);
+  CaptureConsole(nullptr);
+  if (t.result == 0) t.out.assign(out, out + count);
+  t.trace = bmc.Kcs().PortTrace();
+  t.elapsedUs = bmc.Clock().NowMicroseconds();
+  t.statusReads = bmc.Kcs().Stats().statusReads;
+  SelectPortDriver(nullptr);
+  return t;
+}
+
+const std::vector<uint8_t> kGetDeviceId{0x18, 0x01};
+std::vector<uint8_t> DeviceIdResponse() {
+  std::vector<uint8_t> out{0x00};
+  const auto id = DefaultScenario().state.deviceId;
+  out.insert(out.end(), id.begin(), id.end());
+  return out;
+}
+
+std::vector<std::string> Head(const std::vector<std::string>& trace, size_t n) {
+  return {trace.begin(), trace.begin() + static_cast<long>(std::min(n, trace.size()))};
+}
+
+TEST(KcsTransfer, WritePhaseOrderForTwoAndThreeByteRequests) {
+  EXPECT_EQ(Head(RunTransfer({0x18, 0x01}).trace, 4),
+            (std::vector<std::string>{"W CA3 61", "W CA2 18", "W CA3 62", "W CA2 01"}));
+  EXPECT_EQ(Head(RunTransfer({0x18, 0x37, 0xAA}).trace, 5),
+            (std::vector<std::string>{"W CA3 61", "W CA2 18", "W CA2 37", "W CA3 62", "W CA2 AA"}));
+}
+
+TEST(KcsTransfer, ReadPhaseAcknowledgesEveryByteAndReadsTheIdleDummy) {
+  KcsFaults faults;
+  faults.responseFrame = std::vector<uint8_t>{0x1C, 0x01, 0x00};
+  const Transfer t = RunTransfer(kGetDeviceId, faults);
+  ASSERT_EQ(t.result, 0);
+  EXPECT_EQ(t.out, (std::vector<uint8_t>{0x00}));
+  const std::vector<std::string> readPhase(t.trace.begin() + 4, t.trace.end());
+  EXPECT_EQ(readPhase, (std::vector<std::string>{"R CA2 1C", "W CA2 68", "R CA2 01", "W CA2 68", "R CA2 00",
+                                                 "W CA2 68", "R CA2 00"}));
+  EXPECT_EQ(t.elapsedUs, 3 * kByteWaitUs);
+}
+
+TEST(KcsTransfer, DeliversTheResponseAfterNetFnAndCommand) {
+  const Transfer t = RunTransfer(kGetDeviceId);
+  ASSERT_EQ(t.result, 0) << t.console;
+  EXPECT_EQ(t.out, DeviceIdResponse());
+  EXPECT_EQ(t.console, "");
+  EXPECT_EQ(t.elapsedUs, (t.out.size() + 2) * kByteWaitUs);
+}
+
+// IBF may stay set for 49 status reads; the 50th set read ends the wait.
+TEST(KcsTransfer, IbfWaitAllowsFortyNinePollsAndFailsOnTheFiftieth) {
+  KcsFaults faults;
+  faults.ibfHoldReads = 49;
+  const Transfer slow = RunTransfer(kGetDeviceId, faults);
+  ASSERT_EQ(slow.result, 0) << slow.console;
+  EXPECT_EQ(slow.out, DeviceIdResponse());
+  // Every write (WRITE_START, 2 request bytes, WRITE_END, one READ per byte of
+  // the 18-byte response) is followed by 49 polls with 10 us between them.
+  const uint64_t writes = 1 + 2 + 1 + 18;
+  EXPECT_EQ(slow.elapsedUs, 18 * kByteWaitUs + writes * 49 * 10);
+
+  faults.ibfHoldReads = 50;
+  const Transfer stuck = RunTransfer(kGetDeviceId, faults);
+  EXPECT_EQ(stuck.result, 1);
+  EXPECT_EQ(stuck.console, "Error: It is timeout for IBF clear.\n");
+  EXPECT_EQ(stuck.trace, (std::vector<std::string>{"W CA3 61"}));
+  EXPECT_EQ(stuck.elapsedUs, 50u * 10);
+  EXPECT_EQ(stuck.statusReads, 1u + 50u);  // one clear read before WRITE_START
+}
+
+TEST(KcsTransfer, StateChecksInEveryPhase) {
+  struct Case {
+    KcsPhase at;
+    KcsStateCode state;
+    const char* message;
+    size_t portAccesses;  // how far the transfer got
+  };
+  const Case cases[] = {
+      {KcsPhase::WriteStart, KcsStateCode::Error, "Error: KCS is under error state.\n", 1},
+      {KcsPhase::WriteStart, KcsStateCode::Idle, "Error: KCS is not under write state.\n", 1},
+      {KcsPhase::WriteStart, KcsStateCode::Read, "Error: KCS is not under write state.\n", 1},
+      {KcsPhase::DataByte, KcsStateCode::Error, "Error: KCS is under error state.\n", 2},
+      {KcsPhase::DataByte, KcsStateCode::Idle, "Error: KCS is not under write state.\n", 2},
+      {KcsPhase::WriteEnd, KcsStateCode::Error, "Error: KCS is under error state.\n", 3},
+      {KcsPhase::WriteEnd, KcsStateCode::Read, "Error: KCS is not under write state.\n", 3},
+      {KcsPhase::ReadPhase, KcsStateCode::Error, "Error: KCS is under error state.\n", 4},
+      {KcsPhase::ReadPhase, KcsStateCode::Write, "Error: KCS is not under read state.\n", 4},
+  };
+  for (const Case& c : cases) {
+    KcsFaults faults;
+    faults.forceStateAt = c.at;
+    faults.forcedState = c.state;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(static_cast<int>(c.at) * 10 + static_cast<int>(c.state));
+    EXPECT_EQ(t.result, 1);
+    EXPECT_EQ(t.console, c.message);
+    EXPECT_EQ(t.trace.size(), c.portAccesses);
+  }
+}
+
+TEST(KcsTransfer, TimesOutAfterAHundredWaitsWithoutAByte) {
+  KcsFaults faults;
+  faults.obfNeverSet = true;
+  const Transfer t = RunTransfer(kGetDeviceId, faults);
+  EXPECT_EQ(t.result, 1);
+  EXPECT_EQ(t.console, "Error: time out.\n");
+  EXPECT_EQ(t.elapsedUs, 100 * kByteWaitUs);
+}
+
+TEST(KcsTransfer, LeadingZeroIsDroppedWithoutCountingAgainstTheWait) {
+  KcsFaults faults;
+  faults.leadingZeroBytes = 3;
+  const Transfer t = RunTransfer(kGetDeviceId, faults);
+  ASSERT_EQ(t.result, 0) << t.console;
+  EXPECT_EQ(t.out, DeviceIdResponse());
+  EXPECT_EQ(t.elapsedUs, 18 * kByteWaitUs + 3 * 1000);
+  // The zeros are read but never acknowledged with READ.
+  EXPECT_EQ(Head(std::vector<std::string>(t.trace.begin() + 4, t.trace.end()), 4),
+            (std::vector<std::string>{"R CA2 00", "R CA2 00", "R CA2 00", "R CA2 1C"}));
+}
+
+TEST(KcsTransfer, ResponsesWithoutCompletionCodeFail) {
+  const std::vector<std::vector<uint8_t>> frames{{}, {0x1C}, {0x1C, 0x01}};
+  for (const auto& frame : frames) {
+    KcsFaults faults;
+    faults.responseFrame = frame;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    EXPECT_EQ(t.result, 1) << frame.size();
+    EXPECT_EQ(t.console, "Error: KCS response without completion code.\n");
+  }
+  KcsFaults idle;
+  idle.idleWithoutResponse = true;
+  EXPECT_EQ(RunTransfer(kGetDeviceId, idle).console, "Error: KCS response without completion code.\n");
+}
+
+TEST(KcsTransfer, ResponseLengthBoundIsTheReceiveBuffer) {
+  for (size_t length : {size_t{199}, size_t{200}, size_t{201}, size_t{300}}) {
+    KcsFaults faults;
+    std::vector<uint8_t> frame(length, 0x5A);
+    frame[0] = 0x1C;
+    frame[1] = 0x01;
+    frame[2] = 0x00;
+    faults.responseFrame = frame;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(length);
+    if (length <= kKcsReceiveBufferSize) {
+      ASSERT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, std::vector<uint8_t>(frame.begin() + 2, frame.end()));
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: KCS response is longer than 200 bytes.\n");
+    }
+  }
+}
+
+TEST(KcsTransfer, NextTransferStartsAfreshAfterAFailure) {
+  // The first transfer fails in the read phase; the second one is answered.
+  Scenario scenario = DefaultScenario();
+  scenario.kcs.onTransfer = 1;
+  scenario.kcs.obfNeverSet = true;
+  SimulatedBmc bmc(scenario);
+  bmc.Attach(false);
+  BindPortAccess();
+  std::string console;
+  CaptureConsole(&console);
+  uint8_t out[kKcsReceiveBufferSize];
+  uint8_t count = 0;
+  EXPECT_EQ(KcsTransfer(kGetDeviceId.data(), 2, out, &count), 1);
+  EXPECT_EQ(KcsTransfer(kGetDeviceId.data(), 2, out, &count), 0);
+  CaptureConsole(nullptr);
+  SelectPortDriver(nullptr);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + count), DeviceIdResponse());
+  EXPECT_EQ(console, "Error: time out.\n");
+}
+
+}  // namespace

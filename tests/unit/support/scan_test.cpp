@@ -1,0 +1,80 @@
+// ScanDecimal, AsciiToInt and TokenizeString against sscanf, atoi and strtok on
+// the same generated texts: white space, signs, digits of every length up to far
+// past 64 bits, and junk, in every combination.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/scan.hpp"
+
+namespace {
+
+uint32_t Next(uint64_t& state) {
+  state = state * 6364136223846793005ull + 1442695040888963407ull;
+  return static_cast<uint32_t>(state >> 33);
+}
+
+std::vector<std::string> GeneratedTexts() {
+  std::vector<std::string> texts;
+  for (const char* space : {"", " ", "\t", "\n\v\f\r "}) {
+    for (const char* sign : {"", "+", "-", "--", "+-"}) {
+      for (const char* body : {"", "0", "7", "007", "2147483647", "2147483648", "4294967296", "9223372036854775807",
+                               "9223372036854775808", "18446744073709551616", "99999999999999999999999999", "x",
+                               " 5", "0x1f", "\x80", ".", "ab , ;\t"}) {
+        for (const char* tail : {"", " ", "abc", "9", "-3", "\n", ",a;b"}) {
+          texts.push_back(std::string(space) + sign + body + tail);
+        }
+      }
+    }
+  }
+  // Random digit strings of every length around the 32- and 64-bit limits, and
+  // random mixes of token and delimiter bytes.
+  uint64_t state = 12345;
+  for (int i = 0; i < 20000; ++i) {
+    std::string text = Next(state) % 2 ? "-" : "";
+    for (size_t length = 1 + Next(state) % 24; length > 0; --length) text += static_cast<char>('0' + Next(state) % 10);
+    texts.push_back(text);
+    text.clear();
+    for (size_t length = Next(state) % 14; length > 0; --length) text += "ab ,;\t-"[Next(state) % 7];
+    texts.push_back(text);
+  }
+  return texts;
+}
+
+TEST(Scan, ScanDecimalMatchesSscanfAndAsciiToIntMatchesAtoi) {
+  for (const std::string& text : GeneratedTexts()) {
+    int expected = 0x5a5a5a5a, actual = 0x5a5a5a5a;
+    ASSERT_EQ(std::sscanf(text.c_str(), "%d", &expected), ScanDecimal(text.c_str(), &actual)) << '[' << text << ']';
+    ASSERT_EQ(expected, actual) << '[' << text << ']';
+    ASSERT_EQ(std::atoi(text.c_str()), AsciiToInt(text.c_str())) << '[' << text << ']';
+  }
+}
+
+// Each token as offset:text, then the split buffer itself (NULs where delimiters were).
+template <typename Tokenizer>
+std::vector<std::string> Tokens(const std::string& text, const char* delimiters, Tokenizer tokenize) {
+  std::vector<char> copy(text.c_str(), text.c_str() + text.size() + 1);
+  std::vector<std::string> tokens;
+  for (char* token = tokenize(copy.data(), delimiters); token != nullptr; token = tokenize(nullptr, delimiters)) {
+    tokens.push_back(std::to_string(token - copy.data()) + ":" + token);
+  }
+  if (tokenize(nullptr, delimiters) != nullptr) tokens.push_back("<token after the end>");
+  tokens.emplace_back(copy.begin(), copy.end());
+  return tokens;
+}
+
+TEST(Scan, TokenizeStringMatchesStrtok) {
+  for (const char* delimiters : {" ", " \t\n\v\f\r", ",;", "-", "", "ab"}) {
+    for (const std::string& text : GeneratedTexts()) {
+      ASSERT_EQ(Tokens(text, delimiters, std::strtok), Tokens(text, delimiters, TokenizeString))
+          << '[' << text << "] split at [" << delimiters << ']';
+    }
+  }
+}
+
+}  // namespace
