@@ -1,32 +1,24 @@
 #include "sim/bmc_model.hpp"
 
-#include <algorithm>
+#include "sim/handler.hpp"
+
 #include <utility>
 
 namespace {
 
-constexpr uint8_t kNetFnApp = 0x06;
-constexpr uint8_t kCmdGetDeviceId = 0x01;
-constexpr uint8_t kCmdGetSystemGuid = 0x37;
-
-constexpr uint8_t kCcInvalidCommand = 0xC1;
-constexpr uint8_t kCcRequestDataLengthInvalid = 0xC7;
-
-using Handler = IpmiReply (BmcModel::*)(const IpmiMessage&);
-
-struct HandlerEntry {
-  uint8_t netFn;
-  uint8_t cmd;
-  size_t minDataLength;  // shorter requests get C7h before the handler runs
-  Handler handle;
+// Every group of commands the BMC implements.
+std::span<const HandlerEntry> (*const kHandlerTables[])() = {
+    AppHandlers,
 };
 
-constexpr HandlerEntry kHandlers[] = {
-    {kNetFnApp, kCmdGetDeviceId, 0, &BmcModel::GetDeviceId},
-    {kNetFnApp, kCmdGetSystemGuid, 0, &BmcModel::GetSystemGuid},
-};
-
-IpmiReply Success(std::vector<uint8_t> data) { return IpmiReply{0x00, std::move(data)}; }
+const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {
+  for (const auto table : kHandlerTables) {
+    for (const HandlerEntry& entry : table()) {
+      if (entry.netFn == netFn && entry.cmd == cmd) return &entry;
+    }
+  }
+  return nullptr;
+}
 
 }  // namespace
 
@@ -55,16 +47,10 @@ std::optional<std::vector<uint8_t>> BmcModel::HandleFrame(std::span<const uint8_
   if (const std::optional<uint8_t> injected = InjectedCompletionCode(request)) {
     return ResponseFrame(request, IpmiReply{*injected, {}});
   }
-  const auto* entry = std::find_if(std::begin(kHandlers), std::end(kHandlers), [&](const HandlerEntry& e) {
-    return e.netFn == request.netFn && e.cmd == request.cmd;
-  });
-  if (entry == std::end(kHandlers)) return ResponseFrame(request, IpmiReply{kCcInvalidCommand, {}});
+  const HandlerEntry* entry = FindHandler(request.netFn, request.cmd);
+  if (entry == nullptr) return ResponseFrame(request, Refuse(kSimCcInvalidCommand));
   if (request.data.size() < entry->minDataLength) {
-    return ResponseFrame(request, IpmiReply{kCcRequestDataLengthInvalid, {}});
+    return ResponseFrame(request, Refuse(kSimCcRequestDataLengthInvalid));
   }
-  return ResponseFrame(request, (this->*entry->handle)(request));
+  return ResponseFrame(request, entry->handle(*this, request));
 }
-
-IpmiReply BmcModel::GetDeviceId(const IpmiMessage&) { return Success(scenario_.state.deviceId); }
-
-IpmiReply BmcModel::GetSystemGuid(const IpmiMessage&) { return Success(scenario_.state.systemGuid); }

@@ -24,10 +24,7 @@ class BmcModel {
 
   const Scenario& CurrentScenario() const { return scenario_; }
   BmcState& State() { return scenario_.state; }
-
-  // Handlers, one per supported request; public so the handler table can name them.
-  IpmiReply GetDeviceId(const IpmiMessage& request);
-  IpmiReply GetSystemGuid(const IpmiMessage& request);
+  const VirtualClock& Clock() const { return *clock_; }
 
  private:
   std::optional<uint8_t> InjectedCompletionCode(const IpmiMessage& request);

@@ -7,16 +7,12 @@
 #include <utility>
 
 #include "sim/ipmi_message.hpp"
+#include "sim/json_reader.hpp"
 
 namespace {
 
 using nlohmann::json;
 
-template <typename Enum>
-struct EnumName {
-  Enum value;
-  const char* name;
-};
 constexpr std::array<EnumName<KcsPhase>, 5> kPhaseNames{{
     {KcsPhase::None, "none"},
     {KcsPhase::WriteStart, "writeStart"},
@@ -30,77 +26,6 @@ constexpr std::array<EnumName<KcsStateCode>, 4> kStateNames{{
     {KcsStateCode::Write, "write"},
     {KcsStateCode::Error, "error"},
 }};
-
-template <typename Enum, size_t N>
-const char* NameOf(const std::array<EnumName<Enum>, N>& names, Enum value) {
-  for (const auto& entry : names) {
-    if (entry.value == value) return entry.name;
-  }
-  return names[0].name;
-}
-
-// Reads JSON with error reporting: every getter records the first problem and
-// leaves the target unchanged.
-class Reader {
- public:
-  explicit Reader(std::string* error) : error_(error) {}
-  bool Ok() const { return error_->empty(); }
-
-  void Bytes(const json& object, const char* key, std::vector<uint8_t>* target) {
-    if (!object.contains(key)) return;
-    const json& value = object.at(key);
-    if (!value.is_string() || !ParseHexBytes(value.get<std::string>(), target)) {
-      Fail(key, "hexadecimal bytes such as \"20 81 0A\"");
-    }
-  }
-  void Byte(const json& object, const char* key, uint8_t* target) {
-    if (!object.contains(key)) return;
-    std::vector<uint8_t> bytes;
-    const json& value = object.at(key);
-    if (value.is_number_unsigned() && value.get<unsigned>() <= 0xFF) {
-      *target = static_cast<uint8_t>(value.get<unsigned>());
-    } else if (value.is_string() && ParseHexBytes(value.get<std::string>(), &bytes) && bytes.size() == 1) {
-      *target = bytes[0];
-    } else {
-      Fail(key, "one byte, e.g. \"C1\"");
-    }
-  }
-  void OptionalByte(const json& object, const char* key, std::optional<uint8_t>* target) {
-    if (!object.contains(key)) return;
-    uint8_t value = 0;
-    Byte(object, key, &value);
-    *target = value;
-  }
-  void Unsigned(const json& object, const char* key, unsigned* target) {
-    if (!object.contains(key)) return;
-    if (!object.at(key).is_number_unsigned()) return Fail(key, "a number of 0 or more");
-    *target = object.at(key).get<unsigned>();
-  }
-  void Bool(const json& object, const char* key, bool* target) {
-    if (!object.contains(key)) return;
-    if (!object.at(key).is_boolean()) return Fail(key, "true or false");
-    *target = object.at(key).get<bool>();
-  }
-  template <typename Enum, size_t N>
-  void Name(const json& object, const char* key, const std::array<EnumName<Enum>, N>& names, Enum* target) {
-    if (!object.contains(key)) return;
-    std::string allowed;
-    for (const auto& entry : names) {
-      if (object.at(key) == entry.name) {
-        *target = entry.value;
-        return;
-      }
-      allowed += (allowed.empty() ? "" : ", ") + std::string(entry.name);
-    }
-    Fail(key, "one of " + allowed);
-  }
-  void Fail(const char* key, const std::string& expected) {
-    if (error_->empty()) *error_ = std::string("\"") + key + "\" must be " + expected;
-  }
-
- private:
-  std::string* error_;
-};
 
 }  // namespace
 
@@ -120,7 +45,7 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
     return false;
   }
   Scenario result = DefaultScenario();
-  Reader read(error);
+  JsonReader read(error);
   read.Bytes(root, "deviceId", &result.state.deviceId);
   read.Bytes(root, "systemGuid", &result.state.systemGuid);
 
@@ -182,10 +107,10 @@ json ScenarioToJson(const Scenario& scenario) {
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;
-    if (fault.netFn) entry["netFn"] = HexBytesText(std::array<uint8_t, 1>{*fault.netFn});
-    if (fault.cmd) entry["cmd"] = HexBytesText(std::array<uint8_t, 1>{*fault.cmd});
+    if (fault.netFn) entry["netFn"] = ByteText(*fault.netFn);
+    if (fault.cmd) entry["cmd"] = ByteText(*fault.cmd);
     entry["nth"] = fault.nth;
-    entry["code"] = HexBytesText(std::array<uint8_t, 1>{fault.completionCode});
+    entry["code"] = ByteText(fault.completionCode);
     faults.push_back(entry);
   }
   root["completionCodes"] = faults;

@@ -1,0 +1,35 @@
+// Request handlers of the simulated BMC, one table per group of commands.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+#include "sim/ipmi_message.hpp"
+
+class BmcModel;
+
+// IPMI 2.0 table 5-2.
+inline constexpr uint8_t kSimCcSuccess = 0x00;
+inline constexpr uint8_t kSimCcParameterNotSupported = 0x80;
+inline constexpr uint8_t kSimCcInvalidCommand = 0xC1;
+inline constexpr uint8_t kSimCcRequestDataLengthInvalid = 0xC7;
+inline constexpr uint8_t kSimCcParameterOutOfRange = 0xC9;
+inline constexpr uint8_t kSimCcInvalidDataField = 0xCC;
+
+using Handler = IpmiReply (*)(BmcModel& bmc, const IpmiMessage& request);
+
+struct HandlerEntry {
+  uint8_t netFn;
+  uint8_t cmd;
+  size_t minDataLength;  // shorter requests get C7h before the handler runs
+  Handler handle;
+};
+
+inline IpmiReply Reply(std::vector<uint8_t> data) { return IpmiReply{kSimCcSuccess, std::move(data)}; }
+inline IpmiReply Refuse(uint8_t completionCode) { return IpmiReply{completionCode, {}}; }
+
+// The tables, each defined beside the state it serves.
+std::span<const HandlerEntry> AppHandlers();
