@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "app/exit_status.hpp"
+
 // Every operation a command form can call.
 enum class Operation : uint8_t {
   None,  // the dispatcher itself ends the run (usage text or its own message)
@@ -49,11 +51,6 @@ enum class Operation : uint8_t {
   AddUser,
 };
 
-inline constexpr int kStatusSuccess = 0;
-inline constexpr int kStatusFailed = 11;
-inline constexpr int kStatusInvalidOperand = 12;
-inline constexpr int kStatusUnsupported = 13;
-inline constexpr int kStatusUsage = 31;
 
 // What the dispatcher decided for one argument vector.
 struct Selection {

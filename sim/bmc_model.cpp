@@ -9,6 +9,7 @@ namespace {
 // Every group of commands the BMC implements.
 std::span<const HandlerEntry> (*const kHandlerTables[])() = {
     AppHandlers,
+    LanHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

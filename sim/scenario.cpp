@@ -35,6 +35,8 @@ Scenario DefaultScenario() {
   // support bits, no manufacturer or product named.
   ParseHexBytes("20 01 01 02 02 BF 00 00 00 00 00 00 00 00 00", &scenario.state.deviceId);
   ParseHexBytes("A1 6E 3C 52 9B 04 4D 17 8E 21 5F 0B C4 D9 72 38", &scenario.state.systemGuid);
+  ParseHexBytes("55 00", &scenario.state.selfTest);  // passed
+  scenario.state.lan = DefaultLanState();
   return scenario;
 }
 
@@ -48,6 +50,8 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   JsonReader read(error);
   read.Bytes(root, "deviceId", &result.state.deviceId);
   read.Bytes(root, "systemGuid", &result.state.systemGuid);
+  read.Bytes(root, "selfTest", &result.state.selfTest);
+  if (root.contains("lan")) ReadLanState(root.at("lan"), &result.state.lan, read);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
@@ -104,6 +108,8 @@ json ScenarioToJson(const Scenario& scenario) {
   json root;
   root["deviceId"] = HexBytesText(scenario.state.deviceId);
   root["systemGuid"] = HexBytesText(scenario.state.systemGuid);
+  root["selfTest"] = HexBytesText(scenario.state.selfTest);
+  root["lan"] = LanStateToJson(scenario.state.lan);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;

@@ -10,10 +10,14 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/lan_state.hpp"
+
 // The BMC's own data.
 struct BmcState {
   std::vector<uint8_t> deviceId;    // Get Device ID response data (after the completion code)
   std::vector<uint8_t> systemGuid;  // Get System GUID response data, 16 bytes
+  std::vector<uint8_t> selfTest;    // Get Self Test Results response data
+  LanState lan;
 };
 
 // Answers a request with a completion code instead of handling it. netFn and cmd

@@ -38,3 +38,10 @@ uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, const uint8_t* d
   CopyBytes(respData, response + 1, dataCount);
   return response[0];
 }
+
+uint8_t IpmiRequestForData(uint8_t netFn, uint8_t cmd, const uint8_t* data, int dataLen, uint8_t* respData,
+                           uint32_t* respLen, uint32_t minimumData) {
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, dataLen, respData, respLen);
+  if (cc == kCcSuccess && *respLen < minimumData) return kCcResponseTooShort;
+  return cc;
+}

@@ -12,3 +12,9 @@
 // BMC, 20h) and is not carried by a KCS frame.
 uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, const uint8_t* data, int dataLen,
                     uint8_t* respData, uint32_t* respLen);
+
+// IpmiRequest for a command that reads the first minimumData bytes of the
+// response: a successful response with fewer bytes gives kCcResponseTooShort
+// instead of 00h, so no caller ever reads a byte the BMC did not send.
+uint8_t IpmiRequestForData(uint8_t netFn, uint8_t cmd, const uint8_t* data, int dataLen, uint8_t* respData,
+                           uint32_t* respLen, uint32_t minimumData);

@@ -1,5 +1,6 @@
 #include "transport/raw_request.hpp"
 
+#include "app/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -39,7 +40,7 @@ int RawRequest(int argc, char* operands[]) {
   const int dataCount = argc - kArgumentsBeforeData;
   if (dataCount > kMaxRequestData) {
     Printf("Too many data bytes: one request carries at most %d.\n", kMaxRequestData);
-    return 12;
+    return kStatusInvalidOperand;
   }
   const uint8_t netFn = ReadHexOperand(operands[0]);
   const uint8_t cmd = ReadHexOperand(operands[1]);
@@ -51,9 +52,9 @@ int RawRequest(int argc, char* operands[]) {
   const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, dataCount, response, &count);
   if (cc != kCcSuccess) {
     Printf("IPMI command not completed normally, Completion Code=%02Xh\n", cc);
-    return 11;
+    return kStatusFailed;
   }
   for (uint32_t i = 0; i < count; ++i) Printf("%02X ", response[i]);
   Printf("\n");
-  return 0;
+  return kStatusSuccess;
 }

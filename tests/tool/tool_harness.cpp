@@ -8,6 +8,8 @@
 #include <memory>
 #include <sstream>
 
+#include <gtest/gtest.h>
+
 #include "app/tool_main.hpp"
 #include "platform/host/host_session.hpp"
 
@@ -97,3 +99,12 @@ ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& argume
 }
 
 ToolRun RunTool(const std::vector<std::string>& arguments) { return RunTool(DefaultScenario(), arguments); }
+
+Scenario ScenarioFrom(const std::string& json) {
+  Scenario scenario;
+  std::string error;
+  const auto parsed = nlohmann::json::parse(json, nullptr, /*allow_exceptions=*/false);
+  EXPECT_FALSE(parsed.is_discarded()) << json;
+  EXPECT_TRUE(ScenarioFromJson(parsed, &scenario, &error)) << error;
+  return scenario;
+}

@@ -19,3 +19,7 @@ ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& argume
 
 // The default BMC.
 ToolRun RunTool(const std::vector<std::string>& arguments);
+
+// A scenario from JSON text (the default BMC with these keys changed); fails the
+// test on malformed text.
+Scenario ScenarioFrom(const std::string& json);
