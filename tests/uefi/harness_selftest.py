@@ -1,0 +1,99 @@
+#!/usr/bin/env python3
+"""Checks of the UEFI tier's own console parsing and comparison, without QEMU:
+a harness that cannot see a wrong status, a lost line or a request that never
+reached the BMC would pass a broken tolvane.efi."""
+
+import os
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # keep the source tree clean when ctest runs this
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import run_uefi_tests as harness  # noqa: E402
+
+# What OVMF's serial console sends for two cases: CR LF line ends, escape
+# sequences for the terminal mode and colours.
+CONSOLE = (b"\x1b[=3h\x1b[0m\x1b[2JShell> \r\n"
+           b"TVCASE-BEGIN-1\r\n\r\nline one\r\n\x1b[1mline\x1b[0m two\r\nTVCASE-END-1 0x1F\r\n"
+           b"TVCASE-BEGIN-2\r\nTVCASE-END-2 0xC\r\nTVFILE-BEGIN-2\r\nPlease.\r\n\r\nTVFILE-END-2\r\n")
+
+USAGE_CASE = {"name": "usage", "args": "", "status": 31, "expect_lines": 3}
+REDIRECT_CASE = {"name": "redirect", "args": "-vlan on 0", "status": 12, "redirect": True}
+
+
+class CleanConsole(unittest.TestCase):
+    def test_strips_escapes_and_carriage_returns(self):
+        table = [
+            (b"a\r\nb", "a\nb"),
+            (b"\x1b[=3h\x1b[25;1Hx", "x"),
+            (b"\x1b[1;33;40mcolour\x1b[0m", "colour"),
+            (b"\x1b(Bplain", "plain"),
+        ]
+        for raw, expected in table:
+            self.assertEqual(harness.clean_console(raw), expected, raw)
+
+
+class ParseAndCheck(unittest.TestCase):
+    def setUp(self):
+        self.results = harness.parse_results(harness.clean_console(CONSOLE), 3)
+
+    def test_output_status_and_file_per_case(self):
+        self.assertEqual(self.results[0]["output"], "\nline one\nline two\n")
+        self.assertEqual(self.results[0]["status"], "0x1F")
+        self.assertEqual(self.results[1]["output"], "")
+        self.assertEqual(self.results[1]["file"], "Please.\n\n")
+        self.assertIsNone(self.results[2]["output"], "case 3 never ran")
+
+    def test_checks_that_must_fail(self):
+        text = "\nline one\nline two\n"
+        table = [
+            # (case changes, expected text, requests, words the problem must contain)
+            ({}, text, [], None),
+            ({"status": 0}, text, [], "status 0x1F, expected 0x0"),
+            ({}, "\nline one\nline 2\n", [], "first difference at line 3"),
+            ({}, text + "more\n", [], "first difference at line 4"),
+            ({"expect_lines": 61}, text, [], "3 lines, expected 61"),
+            ({"expect_pattern": "^([0-9A-F]{2} )+\\n$"}, text, [], "does not match"),
+            ({"bmc_requests": ["06 01"]}, text, [], "BMC received [], expected ['06 01']"),
+            ({"bmc_requests": []}, text, ["06 01"], "BMC received ['06 01']"),
+        ]
+        for changes, expected, requests, problem in table:
+            case = dict(USAGE_CASE, **changes)
+            problems = harness.check_case(case, self.results[0], expected, requests)
+            if problem is None:
+                self.assertEqual(problems, [], changes)
+            else:
+                self.assertTrue(any(problem in p for p in problems), (changes, problems))
+
+    def test_redirected_output_compared_from_type(self):
+        self.assertEqual(harness.check_case(REDIRECT_CASE, self.results[1], "Please.\n", []), [])
+        self.assertTrue(harness.check_case(REDIRECT_CASE, self.results[1], "Other.\n", []))
+        leaked = dict(self.results[1], output="Please.\n")
+        self.assertTrue(any("despite" in p for p in harness.check_case(REDIRECT_CASE, leaked, "Please.\n", [])))
+
+    def test_missing_case_fails(self):
+        self.assertTrue(harness.check_case(USAGE_CASE, self.results[2], "x", []))
+
+
+class Script(unittest.TestCase):
+    def test_startup_script_lines(self):
+        script = harness.startup_script([USAGE_CASE, REDIRECT_CASE])
+        self.assertTrue(script.endswith("reset -s\r\n"))
+        self.assertNotIn("\n", script.replace("\r\n", ""), "every line must end in CR LF")
+        lines = script.split("\r\n")
+        self.assertIn("tolvane.efi", lines)
+        self.assertIn("tolvane.efi -vlan on 0 > out2.txt", lines)
+        self.assertIn("echo TVCASE-END-1 %lasterror%", lines)
+
+
+class Attribution(unittest.TestCase):
+    def test_requests_go_to_the_case_running_at_the_time(self):
+        log = [{"t_mono_us": 500_000, "request": "06 01"}, {"t_mono_us": 2_500_000, "request": "0C 02"},
+               {"t_mono_us": 100_000, "request": "06 04"}]
+        per_case, early = harness.attribute_requests(log, {1: 0.2, 2: 1.0, 3: 2.0}, 3)
+        self.assertEqual(per_case, [["06 01"], [], ["0C 02"]])
+        self.assertEqual(early, ["06 04"])
+
+
+if __name__ == "__main__":
+    unittest.main()

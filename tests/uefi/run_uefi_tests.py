@@ -1,0 +1,475 @@
+#!/usr/bin/env python3
+"""UEFI shell tier: boots OVMF's UEFI shell in QEMU once, runs every case of a
+table with tolvane.efi against tolvane-bmc (QEMU's ipmi-bmc-extern device wired
+to it over 127.0.0.1), and compares each command's console output and
+%lasterror% with the table. Also reports how long the boot and each command took
+and how quickly the BMC answered (the KCS IBF budget of the tool in the guest is
+a few hundred microseconds of real time).
+
+Only the Python standard library is used. Every process started here is ended
+here, by its own PID.
+"""
+
+import argparse
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+MARK_BEGIN = "TVCASE-BEGIN-"
+MARK_END = "TVCASE-END-"
+MARK_FILE_BEGIN = "TVFILE-BEGIN-"
+MARK_FILE_END = "TVFILE-END-"
+MARK_DONE = "TVCASES-DONE"
+COUNTDOWN_TEXT = "Press ESC in"
+
+# CSI sequences (the firmware's terminal emits e.g. ESC [ = 3 h, colours, cursor
+# moves), two-byte escapes, and the NULs some terminals pad with.
+ANSI_RE = re.compile(r"\x1b\[[0-9;?=]*[ -/]*[@-~]|\x1b[()][A-Za-z0-9]|\x1b[@-Z\\-_]")
+
+
+class HarnessError(Exception):
+    """A failure of the run itself (QEMU, the BMC server, the setup)."""
+
+
+def clean_console(raw):
+    """Serial console bytes to plain text: ANSI escapes and CRs removed."""
+    text = raw.decode("utf-8", errors="replace")
+    text = ANSI_RE.sub("", text)
+    return text.replace("\r", "").replace("\x00", "")
+
+
+def shell_line(case_index, case):
+    """The startup.nsh lines of one case (without line ends)."""
+    command = "tolvane.efi" + ((" " + case["args"]) if case["args"] else "")
+    lines = ["echo %s%d" % (MARK_BEGIN, case_index)]
+    if case.get("redirect"):
+        out_file = "out%d.txt" % case_index
+        lines.append("%s > %s" % (command, out_file))
+        lines.append("echo %s%d %%lasterror%%" % (MARK_END, case_index))
+        lines.append("echo %s%d" % (MARK_FILE_BEGIN, case_index))
+        lines.append("type %s" % out_file)
+        lines.append("echo %s%d" % (MARK_FILE_END, case_index))
+    else:
+        lines.append(command)
+        lines.append("echo %s%d %%lasterror%%" % (MARK_END, case_index))
+    return lines
+
+
+def startup_script(cases):
+    """The whole startup.nsh: CRLF lines, command echo off, ends with a power-off."""
+    lines = ["@echo -off", "fs0:", "cd \\"]
+    for index, case in enumerate(cases, 1):
+        lines.extend(shell_line(index, case))
+    lines.append("echo " + MARK_DONE)
+    lines.append("reset -s")
+    return "".join(line + "\r\n" for line in lines)
+
+
+def parse_results(text, count):
+    """Per case: output text, status text (e.g. '0x1F'), and the text 'type'
+    showed for redirected cases. Missing pieces are None."""
+    results = []
+    for index in range(1, count + 1):
+        result = {"output": None, "status": None, "file": None}
+        begin = re.search(r"(?m)^%s%d\n" % (MARK_BEGIN, index), text)
+        if begin:
+            end = re.compile(r"%s%d (\S*)\n" % (MARK_END, index)).search(text, begin.end())
+            if end:
+                result["output"] = text[begin.end():end.start()]
+                result["status"] = end.group(1)
+                file_begin = re.compile(r"(?m)^%s%d\n" % (MARK_FILE_BEGIN, index)).search(text, end.end())
+                if file_begin:
+                    file_end = re.compile(r"%s%d\n" % (MARK_FILE_END, index)).search(text, file_begin.end())
+                    if file_end:
+                        result["file"] = text[file_begin.end():file_end.start()]
+        results.append(result)
+    return results
+
+
+def status_text(status):
+    """%lasterror% as the UEFI shell prints it: 31 -> 0x1F."""
+    return "0x%X" % status
+
+
+def check_case(case, result, expected_text, requests):
+    """Problems found for one case, as readable lines (empty: passed)."""
+    problems = []
+    if result["output"] is None:
+        return ["no output markers for this case in the console log (the command or the shell did not finish)"]
+    if result["status"] != status_text(case["status"]):
+        problems.append("status %s, expected %s" % (result["status"], status_text(case["status"])))
+    shown = result["output"]
+    if case.get("redirect"):
+        if shown != "":
+            problems.append("output reached the console despite '>': %r" % shown[:200])
+        shown = result["file"]
+        if shown is None:
+            return problems + ["'type' of the redirected output did not finish"]
+        # 'type' ends what it shows with one line break of its own.
+        if shown.endswith("\n\n"):
+            shown = shown[:-1]
+    if expected_text is not None and shown != expected_text:
+        problems.append("output differs:\n" + describe_difference(expected_text, shown))
+    if "expect_lines" in case and shown.count("\n") != case["expect_lines"]:
+        problems.append("%d lines, expected %d" % (shown.count("\n"), case["expect_lines"]))
+    if "expect_pattern" in case and not re.search(case["expect_pattern"], shown):
+        problems.append("output %r does not match %s" % (shown[:200], case["expect_pattern"]))
+    if "bmc_requests" in case and requests != case["bmc_requests"]:
+        problems.append("BMC received %s, expected %s" % (requests, case["bmc_requests"]))
+    return problems
+
+
+def describe_difference(expected, actual):
+    expected_lines = expected.split("\n")
+    actual_lines = actual.split("\n")
+    for number, (e, a) in enumerate(zip(expected_lines, actual_lines), 1):
+        if e != a:
+            return "    first difference at line %d:\n    expected %r\n    got      %r" % (number, e, a)
+    return "    expected %d lines, got %d; tail expected %r got %r" % (
+        len(expected_lines), len(actual_lines), expected[-80:], actual[-80:])
+
+
+def attribute_requests(log, begin_times, count):
+    """Splits the BMC's request log between the cases by time: a request belongs
+    to the last case whose begin marker had appeared before it (the guest loads
+    the application from disk after echoing the marker, long before any KCS
+    transfer)."""
+    per_case = [[] for _ in range(count)]
+    unattributed = []
+    for entry in log:
+        t = entry["t_mono_us"] / 1e6
+        owner = None
+        for index in range(count):
+            started = begin_times.get(index + 1)
+            if started is not None and started <= t:
+                owner = index
+        if owner is None:
+            unattributed.append(entry["request"])
+        else:
+            per_case[owner].append(entry["request"])
+    return per_case, unattributed
+
+
+# Extra answer delays for the margin probe, one per request, growing: the guest's
+# real-time IBF budget lies between the last delay answered in time and the first
+# that was not. Requests after the first failure are not evaluated (the KCS
+# interface in QEMU is left in its error state by a timed-out transfer).
+PROBE_DELAYS_US = [0, 100, 200, 300, 400, 500, 600, 800, 1000, 1500, 2000, 4000]
+
+
+def margin_probe_cases():
+    return [{"name": "Get Device ID answered %d us late" % delay, "args": "-raw 06 01", "status": 0,
+             "expect_pattern": r"^([0-9A-F]{2} )+\n$"} for delay in PROBE_DELAYS_US]
+
+
+def report_margin(results):
+    last_ok = None
+    first_bad = None
+    for delay, result in zip(PROBE_DELAYS_US, results):
+        ok = result["status"] == "0x0" and re.search(r"^([0-9A-F]{2} )+\n$", result["output"] or "")
+        if ok and first_bad is None:
+            last_ok = delay
+        elif not ok and first_bad is None:
+            first_bad = delay
+    print("IBF margin probe (extra delay added by the BMC after its own answer time):")
+    print("  largest extra delay answered in time: %s" % ("none" if last_ok is None else "%d us" % last_ok))
+    print("  first extra delay that timed out:     %s" % ("none up to %d us" % PROBE_DELAYS_US[-1]
+                                                         if first_bad is None else "%d us" % first_bad))
+
+
+class ConsoleReader(threading.Thread):
+    """Collects QEMU's serial console and notes when each marker first appears."""
+
+    def __init__(self, stream, raw_log_path):
+        super().__init__(daemon=True)
+        self.stream = stream
+        self.raw = bytearray()
+        self.lock = threading.Lock()
+        self.marker_times = {}
+        self.countdown_seen = threading.Event()
+        self.raw_log = open(raw_log_path, "wb")
+
+    def run(self):
+        marker_re = re.compile(r"(?m)^(%s\d+|%s\d+|%s)\b" % (MARK_BEGIN, MARK_END, MARK_DONE))
+        while True:
+            chunk = os.read(self.stream.fileno(), 65536)
+            if not chunk:
+                break
+            now = time.monotonic()
+            self.raw_log.write(chunk)
+            self.raw_log.flush()
+            with self.lock:
+                self.raw.extend(chunk)
+                text = clean_console(bytes(self.raw))
+            for match in marker_re.finditer(text):
+                self.marker_times.setdefault(match.group(1), now)
+            if COUNTDOWN_TEXT in text:
+                self.countdown_seen.set()
+        self.raw_log.close()
+
+    def text(self):
+        with self.lock:
+            return clean_console(bytes(self.raw))
+
+
+def end_process(process, name, grace=5.0):
+    """Ends a process this harness started (by its PID): SIGTERM, then SIGKILL."""
+    if process is None or process.poll() is not None:
+        return
+    try:
+        os.kill(process.pid, signal.SIGTERM)
+        process.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        print("harness: %s (pid %d) ignored SIGTERM; killing it" % (name, process.pid), file=sys.stderr)
+        os.kill(process.pid, signal.SIGKILL)
+        process.wait()
+    except ProcessLookupError:
+        pass
+
+
+def host_expectations(args, cases, scenario_file, work_dir):
+    """Runs the host tool for every case that takes its expectation from it, in
+    case order against one state (as the BMC in the boot keeps its state)."""
+    expectations = {}
+    state = os.path.join(work_dir, "host-bmc-state.json")
+    env = dict(os.environ)
+    env.update({"TOLVANE_VIRTUAL_CLOCK": "1", "TOLVANE_BMC_SCENARIO": scenario_file, "TOLVANE_BMC_STATE": state})
+    for index, case in enumerate(cases, 1):
+        if not case.get("expect_from_host"):
+            continue
+        if not args.host_tool or not os.path.exists(args.host_tool):
+            raise HarnessError("case %d needs the host tool, not found at %s" % (index, args.host_tool))
+        run = subprocess.run([args.host_tool] + case["args"].split(), env=env, cwd=work_dir,
+                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
+        text = run.stdout.decode("utf-8", errors="replace")
+        if run.returncode != case["status"]:
+            raise HarnessError("case %d (%s): the host tool exits %d, the table expects %d; fix the table or the tool"
+                               % (index, case["name"], run.returncode, case["status"]))
+        expectations[index] = text
+    return expectations
+
+
+def wait_for_port(port_file, server, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if server.poll() is not None:
+            raise HarnessError("tolvane-bmc exited with %d before listening" % server.returncode)
+        try:
+            with open(port_file) as f:
+                text = f.read().strip()
+            if text:
+                return int(text)
+        except FileNotFoundError:
+            pass
+        time.sleep(0.02)
+    raise HarnessError("tolvane-bmc did not report its port within %.0f s" % timeout)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--efi", required=True)
+    parser.add_argument("--bmc", required=True, help="tolvane-bmc")
+    parser.add_argument("--host-tool", help="the host build of the tool, for expectations")
+    parser.add_argument("--cases", required=True)
+    parser.add_argument("--work-dir", required=True)
+    parser.add_argument("--ovmf-code", default="/usr/share/OVMF/OVMF_CODE_4M.fd")
+    parser.add_argument("--ovmf-vars", default="/usr/share/OVMF/OVMF_VARS_4M.fd")
+    parser.add_argument("--qemu", default="qemu-system-x86_64")
+    parser.add_argument("--timeout", type=float, default=240, help="seconds for the whole boot")
+    parser.add_argument("--bmc-arg", action="append", default=[], help="extra tolvane-bmc option (repeatable)")
+    parser.add_argument("--margin-probe", action="store_true",
+                        help="instead of the table: measure how late the BMC may answer before the tool's "
+                             "IBF wait in the guest gives up (Get Device ID with growing injected delays)")
+    args = parser.parse_args()
+    for name in ("efi", "bmc", "host_tool", "cases", "ovmf_code", "ovmf_vars"):
+        if getattr(args, name):
+            setattr(args, name, os.path.abspath(getattr(args, name)))
+
+    for path, what in ((args.efi, "tolvane.efi (build target tolvane_efi)"), (args.bmc, "tolvane-bmc"),
+                       (args.ovmf_code, "OVMF firmware (Debian package ovmf)"),
+                       (args.ovmf_vars, "OVMF variable store (Debian package ovmf)")):
+        if not os.path.exists(path):
+            print("harness: %s not found at %s" % (what, path), file=sys.stderr)
+            return 2
+    if shutil.which(args.qemu) is None:
+        print("harness: %s not found (Debian package qemu-system-x86)" % args.qemu, file=sys.stderr)
+        return 2
+
+    with open(args.cases) as f:
+        cases = json.load(f)["cases"]
+    if args.margin_probe:
+        cases = margin_probe_cases()
+        args.bmc_arg += ["--answer-delay-us", ",".join(str(d) for d in PROBE_DELAYS_US)]
+
+    work = os.path.abspath(args.work_dir)
+    shutil.rmtree(work, ignore_errors=True)
+    esp = os.path.join(work, "esp")
+    os.makedirs(esp)
+    shutil.copy(args.efi, os.path.join(esp, "tolvane.efi"))
+    with open(os.path.join(esp, "startup.nsh"), "w", newline="") as f:
+        f.write(startup_script(cases))
+    vars_copy = os.path.join(work, "vars.fd")
+    shutil.copy(args.ovmf_vars, vars_copy)
+
+    # One scenario file for both sides: the BMC in the boot and the host tool.
+    scenario = os.path.join(work, "scenario.json")
+    subprocess.run([args.bmc, "--dump-scenario", scenario], check=True, timeout=30)
+    try:
+        expectations = host_expectations(args, cases, scenario, work)
+    except HarnessError as error:
+        print("harness: " + str(error), file=sys.stderr)
+        return 1
+
+    server = qemu = None
+    reader = None
+    failures = []
+    port_file = os.path.join(work, "bmc-port.txt")
+    stats_file = os.path.join(work, "bmc-stats.json")
+    server_log = open(os.path.join(work, "bmc.log"), "wb")
+    qemu_rc = None
+    try:
+        server = subprocess.Popen([args.bmc, "--port", "0", "--port-file", port_file, "--stats", stats_file,
+                                   "--scenario", scenario] + args.bmc_arg,
+                                  stdout=server_log, stderr=subprocess.STDOUT)
+        port = wait_for_port(port_file, server, 10)
+
+        command = [args.qemu, "-machine", "q35", "-m", "256", "-nographic", "-serial", "stdio", "-monitor", "none",
+                   "-no-reboot", "-net", "none",
+                   "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
+                   "-drive", "if=pflash,format=raw,file=" + vars_copy,
+                   "-drive", "format=raw,file=fat:rw:" + esp,
+                   "-chardev", "socket,id=ipmi0,host=127.0.0.1,port=%d,reconnect=10" % port,
+                   "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc0",
+                   "-device", "isa-ipmi-kcs,bmc=bmc0,ioport=0xca2"]
+        with open(os.path.join(work, "qemu-command.txt"), "w") as f:
+            f.write(" ".join(command) + "\n")
+        started = time.monotonic()
+        qemu = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"))
+        reader.start()
+
+        deadline = started + args.timeout
+        # Any key but ESC during the countdown starts startup.nsh at once.
+        while time.monotonic() < deadline and qemu.poll() is None and not reader.countdown_seen.is_set():
+            reader.countdown_seen.wait(0.05)
+        if reader.countdown_seen.is_set() and qemu.poll() is None:
+            qemu.stdin.write(b" ")
+            qemu.stdin.flush()
+        while time.monotonic() < deadline and qemu.poll() is None:
+            if server.poll() is not None:
+                raise HarnessError("tolvane-bmc exited with %d during the boot" % server.returncode)
+            time.sleep(0.05)
+        if qemu.poll() is None:
+            end_process(qemu, "QEMU")
+            raise HarnessError("the boot did not finish within %.0f s (console log: %s)"
+                               % (args.timeout, os.path.join(work, "console.raw")))
+        qemu_rc = qemu.returncode
+        reader.join(timeout=5)
+        finished = time.monotonic()
+    except HarnessError as error:
+        failures.append(str(error))
+        finished = time.monotonic()
+    finally:
+        end_process(qemu, "QEMU")
+        server_alive = server is not None and server.poll() is None
+        end_process(server, "tolvane-bmc")
+        server_log.close()
+
+    text = reader.text() if reader else ""
+    with open(os.path.join(work, "console.txt"), "w") as f:
+        f.write(text)
+    if qemu_rc not in (None, 0):
+        failures.append("QEMU exited with %d (see %s)" % (qemu_rc, os.path.join(work, "console.txt")))
+    if server is not None and not server_alive and not failures:
+        failures.append("tolvane-bmc was not running at the end of the boot")
+    if server is not None and server.returncode not in (0, -signal.SIGTERM):
+        failures.append("tolvane-bmc ended with status %s" % server.returncode)
+    if "!!!! X64 Exception" in text:
+        failures.append("the firmware reported a CPU exception (see %s)" % os.path.join(work, "console.txt"))
+
+    stats = None
+    try:
+        with open(stats_file) as f:
+            stats = json.load(f)
+    except (OSError, ValueError) as error:
+        failures.append("no BMC statistics: %s" % error)
+
+    marker_times = reader.marker_times if reader else {}
+    begin_times = {int(k[len(MARK_BEGIN):]): v for k, v in marker_times.items() if k.startswith(MARK_BEGIN)}
+    end_times = {int(k[len(MARK_END):]): v for k, v in marker_times.items() if k.startswith(MARK_END)}
+    per_case_requests, unattributed = attribute_requests(stats["log"] if stats else [], begin_times, len(cases))
+    if stats:
+        if stats["unanswered"]:
+            failures.append("the BMC left %d request(s) unanswered" % stats["unanswered"])
+        if stats["bad_checksum"] or stats["too_short"] or stats["dropped_frames"]:
+            failures.append("malformed frames from QEMU: %d bad checksum, %d too short, %d dropped"
+                            % (stats["bad_checksum"], stats["too_short"], stats["dropped_frames"]))
+        if stats["peer_version"] != 1:
+            failures.append("QEMU announced external-BMC protocol version %s, expected 1" % stats["peer_version"])
+        if unattributed:
+            failures.append("requests before the first case: %s" % unattributed)
+
+    results = parse_results(text, len(cases))
+    print("UEFI shell tier: %d cases in one boot" % len(cases))
+    passed = 0
+    for index, (case, result) in enumerate(zip(cases, results), 1):
+        expected_text = expectations.get(index, case.get("expect"))
+        problems = check_case(case, result, expected_text, per_case_requests[index - 1])
+        took = ""
+        if index in begin_times and index in end_times:
+            took = " (%.2f s)" % (end_times[index] - begin_times[index])
+        if problems:
+            print("  FAIL %d. %s: tolvane.efi %s%s" % (index, case["name"], case["args"], took))
+            for problem in problems:
+                print("       " + problem.replace("\n", "\n       "))
+            failures.append("case %d failed" % index)
+        else:
+            passed += 1
+            print("  ok   %d. %s: tolvane.efi %s -> %s%s" % (index, case["name"], case["args"],
+                                                            result["status"], took))
+
+    print("Measurements:")
+    if 1 in begin_times:
+        print("  boot to first command:   %.2f s (QEMU start to the first case marker)" % (begin_times[1] - started))
+    durations = [end_times[i] - begin_times[i] for i in begin_times if i in end_times]
+    if durations:
+        print("  time per command:        mean %.3f s, max %.3f s over %d commands (marker to marker, "
+              "application load from the FAT disk included)" % (sum(durations) / len(durations), max(durations),
+                                                              len(durations)))
+    if MARK_DONE in marker_times and 1 in begin_times:
+        print("  all cases:               %.2f s; whole run %.2f s" % (marker_times[MARK_DONE] - begin_times[1],
+                                                                       finished - started))
+    if stats:
+        print("  BMC requests answered:   %d of %d" % (stats["requests"] - stats["unanswered"], stats["requests"]))
+        print("  BMC answer time:         max %.1f us, median %.1f us (request read -> response sent)"
+              % (stats["max_answer_us"], stats["p50_answer_us"]))
+        if stats["kernel_timestamps"]:
+            print("  BMC wake-up included:    max %.1f us (kernel receive time stamp -> response sent)"
+                  % stats["max_kernel_rx_to_sent_us"])
+        for entry in stats["log"]:
+            print("    request %-12s seq %3d  answer %7.1f us  kernel-to-sent %7.1f us" % (
+                entry["request"], entry["seq"], entry["answer_us"], entry["kernel_rx_to_sent_us"]))
+    print("  artefacts in %s" % work)
+
+    if args.margin_probe:
+        report_margin(results)
+        failures = [f for f in failures if not f.startswith("case ")]
+
+    if failures:
+        print("FAILED: " + "; ".join(failures))
+        return 1
+    if args.margin_probe:
+        print("PROBE FINISHED")
+    else:
+        print("PASSED: %d of %d cases" % (passed, len(cases)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
