@@ -14,6 +14,7 @@ constexpr const char kInvalidParametersMessage[] = "Invalid parameters.\n";
 constexpr int kMinVlanTag = 1;
 constexpr int kMaxVlanTag = 4094;
 constexpr unsigned kMaxFanMode = 4;
+constexpr int kMaxByteOperand = 255;
 
 // Operand checks that a form makes after its word, count and sub-word matched.
 // They fill in the operands, or end the run through Finish().
@@ -54,11 +55,13 @@ void CheckFanMode(Selection* s) {
 }
 
 // Reads the decimal operands at the given argument positions into number[],
-// in order; the first that does not convert ends the run.
+// in order; the first that does not convert ends the run. User IDs and
+// privileges travel as single bytes, so a value outside 0..255 is refused too:
+// cut to 8 bits it would name another user or privilege (258 would be user 2).
 void CheckUserNumbers(Selection* s, int first, int second) {
   const int positions[] = {first, second};
   for (int i = 0; i < 2 && positions[i] != 0; ++i) {
-    if (!ReadDecimal(s->argv[positions[i]], &s->number[i])) {
+    if (!ReadDecimal(s->argv[positions[i]], &s->number[i]) || s->number[i] < 0 || s->number[i] > kMaxByteOperand) {
       return Finish(s, kStatusInvalidOperand, kInvalidParametersMessage);
     }
   }

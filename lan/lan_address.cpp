@@ -93,11 +93,7 @@ int SetIpv4(const Ipv4Setting& setting, const char* text) {
   return ShowValue(setting.read, setting.valueLine, setting.readFailure);
 }
 
-}  // namespace
-
-int ShowIpAndMac() {
-  const int status = ShowValue(ReadLanIpAddress, "IP=%s\n", "Failed to get IP Address, Completion Code=%02Xh\n");
-  if (status != kStatusSuccess) return status;
+int ShowMacAddress() {
   char mac[kMacTextSize];
   const uint8_t cc = ReadLanMacAddress(mac);
   if (cc != kCcSuccess) {
@@ -106,6 +102,14 @@ int ShowIpAndMac() {
   }
   Printf("MAC=%s\n", mac);
   return kStatusSuccess;
+}
+
+}  // namespace
+
+int ShowIpAndMac() {
+  const int status = ShowValue(ReadLanIpAddress, "IP=%s\n", "Failed to get IP Address, Completion Code=%02Xh\n");
+  if (status != kStatusSuccess) return status;
+  return ShowMacAddress();
 }
 
 int SetIpAddress(const char* text) { return SetIpv4(kIpAddressSetting, text); }
@@ -132,14 +136,7 @@ int SetMacAddress(const char* text) {
     return kStatusFailed;
   }
   StallMicroseconds(kApplyWaitUs);
-  char readBack[kMacTextSize];
-  const uint8_t readCc = ReadLanMacAddress(readBack);
-  if (readCc != kCcSuccess) {
-    Printf("Failed to get MAC Address, Completion Code=%02Xh\n", readCc);
-    return kStatusFailed;
-  }
-  Printf("MAC=%s\n", readBack);
-  return kStatusSuccess;
+  return ShowMacAddress();
 }
 
 int ShowDhcpState() {

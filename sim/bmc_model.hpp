@@ -26,6 +26,12 @@ class BmcModel {
   BmcState& State() { return scenario_.state; }
   const VirtualClock& Clock() const { return *clock_; }
 
+  // A cold reset or factory default was accepted: from now on the BMC does not
+  // answer until the scenario's restart time has passed on the clock.
+  void StartRestart();
+  // false while the BMC restarts.
+  bool Answering() const;
+
  private:
   std::optional<uint8_t> InjectedCompletionCode(const IpmiMessage& request);
 
@@ -33,4 +39,5 @@ class BmcModel {
   const VirtualClock* clock_;
   std::vector<IpmiMessage> requestLog_;
   std::vector<unsigned> faultMatches_;  // per completion-code fault: matching requests so far
+  std::optional<uint64_t> restartStartedAt_;  // simulated time of the last restart
 };

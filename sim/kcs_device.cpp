@@ -22,8 +22,8 @@ std::string TraceLine(char direction, uint16_t port, uint8_t value) {
 
 }  // namespace
 
-KcsDevice::KcsDevice(Responder responder, KcsFaults faults)
-    : responder_(std::move(responder)), faults_(std::move(faults)) {}
+KcsDevice::KcsDevice(Responder responder, KcsFaults faults, Running running)
+    : responder_(std::move(responder)), running_(std::move(running)), faults_(std::move(faults)) {}
 
 bool KcsDevice::FaultActive() const {
   return faults_.onTransfer == 0 || faults_.onTransfer == counters_.transfers;
@@ -38,6 +38,14 @@ void KcsDevice::HoldIbf(unsigned reads) { ibfReads_ = reads; }
 uint8_t KcsDevice::Read(uint16_t port) {
   if (port == kKcsStatusPort) {
     ++counters_.statusReads;
+    if (phase_ == Phase::Unanswered && running_ && running_()) {
+      // The BMC came back from its restart: its KCS interface starts IDLE with
+      // IBF and OBF clear (the request it never took is gone).
+      state_ = State::Idle;
+      phase_ = Phase::Idle;
+      obf_ = false;
+      ibfReads_ = 0;
+    }
     const bool ibf = ibfReads_ > 0;
     if (ibf) {
       --ibfReads_;
@@ -101,6 +109,7 @@ void KcsDevice::Write(uint16_t port, uint8_t value) {
       break;
     case Phase::Idle:
     case Phase::Done:
+    case Phase::Unanswered:
       state_ = State::Error;
       break;
   }
@@ -111,10 +120,11 @@ void KcsDevice::StartResponse() {
   std::optional<std::vector<uint8_t>> answer = responder_(request_);
   if (faulty && faults_.responseFrame) answer = faults_.responseFrame;
   if (!answer) {
-    // A BMC that does not answer never takes the last byte.
+    // A BMC that does not answer (it is restarting) never takes the last byte:
+    // the host sees IBF stay set and times out.
     state_ = State::Write;
     HoldIbf(~0u);
-    phase_ = Phase::Done;
+    phase_ = Phase::Unanswered;
     return;
   }
   response_ = std::move(*answer);

@@ -18,8 +18,12 @@ inline constexpr uint16_t kKcsStatusPort = 0xCA3;
 class KcsDevice {
  public:
   using Responder = std::function<std::optional<std::vector<uint8_t>>(std::span<const uint8_t>)>;
+  // Whether the BMC behind the interface runs (false while it restarts).
+  using Running = std::function<bool()>;
 
-  KcsDevice(Responder responder, KcsFaults faults);
+  // Without running, a request the responder leaves unanswered keeps IBF set for
+  // good; with it, until the BMC runs again and starts its interface afresh.
+  KcsDevice(Responder responder, KcsFaults faults, Running running = {});
 
   uint8_t Read(uint16_t port);
   void Write(uint16_t port, uint8_t value);
@@ -38,7 +42,7 @@ class KcsDevice {
 
  private:
   enum class State : uint8_t { Idle = 0, Read = 1, Write = 2, Error = 3 };
-  enum class Phase : uint8_t { Idle, Writing, LastByte, Responding, Done };
+  enum class Phase : uint8_t { Idle, Writing, LastByte, Responding, Done, Unanswered };
 
   bool FaultActive() const;
   void ReachPhase(KcsPhase phase);
@@ -47,6 +51,7 @@ class KcsDevice {
   void HoldIbf(unsigned reads);
 
   Responder responder_;
+  Running running_;
   KcsFaults faults_;
   State state_ = State::Idle;
   Phase phase_ = Phase::Idle;

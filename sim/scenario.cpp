@@ -37,6 +37,8 @@ Scenario DefaultScenario() {
   ParseHexBytes("A1 6E 3C 52 9B 04 4D 17 8E 21 5F 0B C4 D9 72 38", &scenario.state.systemGuid);
   ParseHexBytes("55 00", &scenario.state.selfTest);  // passed
   scenario.state.lan = DefaultLanState();
+  scenario.state.controller = DefaultControllerState();
+  scenario.state.users = DefaultUserState();
   return scenario;
 }
 
@@ -52,12 +54,15 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   read.Bytes(root, "systemGuid", &result.state.systemGuid);
   read.Bytes(root, "selfTest", &result.state.selfTest);
   if (root.contains("lan")) ReadLanState(root.at("lan"), &result.state.lan, read);
+  if (root.contains("controller")) ReadControllerState(root.at("controller"), &result.state.controller, read);
+  if (root.contains("users")) ReadUserState(root.at("users"), &result.state.users, read);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
       CompletionCodeFault fault;
       read.OptionalByte(entry, "netFn", &fault.netFn);
       read.OptionalByte(entry, "cmd", &fault.cmd);
+      read.Bytes(entry, "data", &fault.dataPrefix);
       read.Unsigned(entry, "nth", &fault.nth);
       if (!entry.contains("code")) read.Fail("code", "given for every completion code fault");
       read.Byte(entry, "code", &fault.completionCode);
@@ -110,11 +115,14 @@ json ScenarioToJson(const Scenario& scenario) {
   root["systemGuid"] = HexBytesText(scenario.state.systemGuid);
   root["selfTest"] = HexBytesText(scenario.state.selfTest);
   root["lan"] = LanStateToJson(scenario.state.lan);
+  root["controller"] = ControllerStateToJson(scenario.state.controller);
+  root["users"] = UserStateToJson(scenario.state.users);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;
     if (fault.netFn) entry["netFn"] = ByteText(*fault.netFn);
     if (fault.cmd) entry["cmd"] = ByteText(*fault.cmd);
+    if (!fault.dataPrefix.empty()) entry["data"] = HexBytesText(fault.dataPrefix);
     entry["nth"] = fault.nth;
     entry["code"] = ByteText(fault.completionCode);
     faults.push_back(entry);

@@ -10,7 +10,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "sim/controller_state.hpp"
 #include "sim/lan_state.hpp"
+#include "sim/user_state.hpp"
 
 // The BMC's own data.
 struct BmcState {
@@ -18,14 +20,18 @@ struct BmcState {
   std::vector<uint8_t> systemGuid;  // Get System GUID response data, 16 bytes
   std::vector<uint8_t> selfTest;    // Get Self Test Results response data
   LanState lan;
+  ControllerState controller;
+  UserState users;
 };
 
 // Answers a request with a completion code instead of handling it. netFn and cmd
-// empty match any request; nth 0 applies to every matching request, n to the n-th
-// matching one only (counted from 1 over the BMC's life in this run).
+// empty match any request, and a request matches only when its data start with
+// dataPrefix; nth 0 applies to every matching request, n to the n-th matching one
+// only (counted from 1 over the BMC's life in this run).
 struct CompletionCodeFault {
   std::optional<uint8_t> netFn;
   std::optional<uint8_t> cmd;
+  std::vector<uint8_t> dataPrefix;
   unsigned nth = 0;
   uint8_t completionCode = 0;
 };

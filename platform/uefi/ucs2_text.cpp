@@ -113,3 +113,18 @@ size_t Ucs2ToUtf8String(const char16_t* text, char* out, size_t capacity) {
   out[written] = '\0';
   return written;
 }
+
+size_t Utf8LengthOfUcs2(const char16_t* text) {
+  size_t bytes = 0;
+  for (size_t i = 0; text[i] != 0; ++i) {
+    const char16_t unit = text[i];
+    const bool pair = unit >= 0xD800 && unit <= 0xDBFF && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    if (pair) {
+      bytes += 4;
+      ++i;
+    } else {
+      bytes += unit < 0x80 ? 1 : unit < 0x800 ? 2 : 3;  // a lone surrogate becomes U+FFFD, 3 bytes
+    }
+  }
+  return bytes;
+}

@@ -29,3 +29,6 @@ bool Utf8ToUcs2String(const char* text, char16_t* out, size_t capacity);
 // out together with everything after it. Surrogate pairs become one 4-byte
 // sequence, a lone surrogate U+FFFD. Returns the bytes written before the NUL.
 size_t Ucs2ToUtf8String(const char16_t* text, char* out, size_t capacity);
+
+// The bytes Ucs2ToUtf8String writes for text, without the NUL.
+size_t Utf8LengthOfUcs2(const char16_t* text);

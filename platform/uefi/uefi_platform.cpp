@@ -28,28 +28,27 @@ EFI_SHELL_PARAMETERS_PROTOCOL* ShellParameters;  // this run's argv and standard
 
 // ---- Arguments ----------------------------------------------------------------
 
-constexpr size_t kMaxArguments = 64;
-constexpr size_t kArgumentBytes = 4096;  // all arguments together, as UTF-8 with NULs
+// Room for the longest command line the tool takes (-raw with 110 data bytes and
+// more), with ample space for long operands.
+constexpr size_t kMaxArguments = 256;
+constexpr size_t kArgumentBytes = 16384;  // all arguments together, as UTF-8 with NULs
 
 char ArgumentText[kArgumentBytes];
 char* ArgumentVector[kMaxArguments + 1];
 char ProgramName[] = "tolvane.efi";
 
-// Copies the shell's UCS-2 arguments into ArgumentText. Arguments beyond the
-// table or the text area are dropped rather than cut in the middle, so the core
-// never sees a half argument.
+// Copies the shell's UCS-2 arguments into ArgumentText. Returns argc, or -1 when
+// they do not all fit: a command line is never cut short, since a shortened one
+// could still be a valid command (a raw request with fewer data bytes).
 int NarrowArguments(CHAR16** wideArgv, UINTN wideArgc) {
   size_t used = 0;
   int argc = 0;
-  for (UINTN i = 0; i < wideArgc && static_cast<size_t>(argc) < kMaxArguments; ++i) {
+  for (UINTN i = 0; i < wideArgc; ++i) {
     if (wideArgv[i] == nullptr) break;
-    size_t room = kArgumentBytes - used;
-    if (room == 0) break;
+    if (static_cast<size_t>(argc) == kMaxArguments) return -1;
     const auto* wide = reinterpret_cast<const char16_t*>(wideArgv[i]);
-    size_t length = Ucs2ToUtf8String(wide, ArgumentText + used, room);
-    size_t wideLength = 0;
-    while (wide[wideLength] != 0) ++wideLength;
-    if (length == 0 && wideLength != 0) break;  // did not fit
+    if (Utf8LengthOfUcs2(wide) + 1 > kArgumentBytes - used) return -1;
+    const size_t length = Ucs2ToUtf8String(wide, ArgumentText + used, kArgumentBytes - used);
     ArgumentVector[argc++] = ArgumentText + used;
     used += length + 1;
   }
@@ -311,6 +310,11 @@ extern "C" EFI_STATUS efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable) 
     argc = NarrowArguments(wideArgv, (wideArgv != nullptr && wideArgc > 0) ? static_cast<UINTN>(wideArgc) : 0);
   }
 
+  if (argc < 0) {
+    static const char kTooLong[] = "The command line is too long.\n";
+    ConsoleWrite(ConsoleStream::Output, kTooLong, sizeof kTooLong - 1);
+    return 12;  // an operand value was rejected
+  }
   int status = ToolMain(argc, ArgumentVector);
   CloseAllFiles();
   // The shell shows this as %lasterror% (31 as 0x1F): the tool's exit status.

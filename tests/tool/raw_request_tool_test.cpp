@@ -13,7 +13,9 @@ Scenario WithKcs(KcsFaults faults) {
 
 Scenario Injecting(uint8_t code) {
   Scenario s = DefaultScenario();
-  s.completionCodes.push_back({std::nullopt, std::nullopt, 0, code});
+  CompletionCodeFault fault;
+  fault.completionCode = code;
+  s.completionCodes.push_back(fault);
   return s;
 }
 
@@ -43,8 +45,10 @@ TEST(ToolRawRequest, RequestsAndOutput) {
       {DefaultScenario(), {"-raw", "106", "001"}, 0, deviceId, {"06 01"}},
       // The network function keeps six bits in the frame: 46h arrives as 06h.
       {DefaultScenario(), {"-raw", "46", "01"}, 0, deviceId, {"06 01"}},
-      {DefaultScenario(), {"-raw", "0c", "02", "1", "3", "zz", "x6"}, 11,
-       "IPMI command not completed normally, Completion Code=C1h\n", {"0C 02 01 03 00 00"}},
+      // Data operands read as the NetFn and command are: zz and x6 give 00h.
+      {DefaultScenario(), {"-raw", "0c", "02", "1", "3", "zz", "x6"}, 0, "11 C0 A8 00 78 \n", {"0C 02 01 03 00 00"}},
+      {DefaultScenario(), {"-raw", "06", "7f"}, 11, "IPMI command not completed normally, Completion Code=C1h\n",
+       {"06 7F"}},
       {Answering({0x1C, 0x01, 0x00}), {"-raw", "6", "1"}, 0, "\n", {}},
       {Injecting(0xC1), {"-raw", "06", "01"}, 11, "IPMI command not completed normally, Completion Code=C1h\n",
        {"06 01"}},

@@ -118,6 +118,8 @@ TEST(Dispatch, EveryCommandForm) {
       {{"-user", "list"}, O::ListUsers},
       {{"-user", "help"}, O::ShowPrivilegeCodes},
       {{"-user", "del", "200"}, O::DeleteUser, 0, nullptr, 0, {200}},
+      {{"-user", "del", "255"}, O::DeleteUser, 0, nullptr, 0, {255}},
+      {{"-user", "del", "0"}, O::DeleteUser, 0, nullptr, 0, {0}},
       {{"-user", "level", "3", "4"}, O::SetUserLevel, 0, nullptr, 0, {3, 4}},
       {{"-user", "setpwd", "3", "secret"}, O::SetUserPassword, 0, nullptr, 0, {3}},
       {{"-user", "add", "5", "alice", "pw", "4"}, O::AddUser, 0, nullptr, 0, {5, 4}},
@@ -182,6 +184,12 @@ TEST(Dispatch, OperandChecksAtTheirBoundaries) {
       Message({"-user", "setpwd", "", "pw"}, kInvalidParameters),
       Message({"-user", "add", "x", "bob", "pw", "4"}, kInvalidParameters),
       Message({"-user", "add", "3", "bob", "pw", "admin"}, kInvalidParameters),
+      // IDs and privileges are single bytes: 256 would reach user 0, -1 user 255.
+      Message({"-user", "del", "256"}, kInvalidParameters),
+      Message({"-user", "del", "-1"}, kInvalidParameters),
+      Message({"-user", "level", "3", "260"}, kInvalidParameters),
+      Message({"-user", "setpwd", "258", "pw"}, kInvalidParameters),
+      Message({"-user", "add", "2", "bob", "pw", "-4"}, kInvalidParameters),
   };
   for (const Expect& e : cases) Check(e);
 }

@@ -25,7 +25,7 @@ TEST(Scenario, MissingKeysKeepTheDefaults) {
 TEST(Scenario, RoundTripsThroughJson) {
   std::string error;
   const Scenario s = Parse(R"({
-      "completionCodes": [{"netFn": "06", "cmd": 1, "nth": 2, "code": "C1"}, {"code": "D5"}],
+      "completionCodes": [{"netFn": "06", "cmd": 1, "nth": 2, "code": "C1"}, {"code": "D5", "data": "01 0A"}],
       "kcs": {"onTransfer": 3, "ibfHoldReads": 7, "forceStateAt": "writeEnd", "forcedState": "idle",
               "leadingZeroBytes": 1, "responseFrame": "1C 01"}})",
                            &error);
@@ -37,6 +37,7 @@ TEST(Scenario, RoundTripsThroughJson) {
   EXPECT_EQ(back.completionCodes[0].cmd, 0x01);
   EXPECT_EQ(back.completionCodes[0].nth, 2u);
   EXPECT_FALSE(back.completionCodes[1].netFn.has_value());
+  EXPECT_EQ(back.completionCodes[1].dataPrefix, (std::vector<uint8_t>{0x01, 0x0A}));
   EXPECT_EQ(back.kcs.forceStateAt, KcsPhase::WriteEnd);
   EXPECT_EQ(back.kcs.forcedState, KcsStateCode::Idle);
   EXPECT_EQ(back.kcs.responseFrame, (std::vector<uint8_t>{0x1C, 0x01}));
@@ -67,7 +68,8 @@ TEST(BmcModel, InjectsCompletionCodesForMatchingOrNthRequests) {
   std::string error;
   const Scenario s = Parse(R"({"completionCodes": [
       {"netFn": "06", "cmd": "37", "code": "D5"},
-      {"nth": 3, "code": "C0"}]})",
+      {"nth": 3, "code": "C0"},
+      {"netFn": "0C", "cmd": "01", "data": "01 03", "code": "D4"}]})",
                            &error);
   VirtualClock clock;
   BmcModel model(s, &clock);
@@ -78,7 +80,10 @@ TEST(BmcModel, InjectsCompletionCodesForMatchingOrNthRequests) {
   EXPECT_EQ(cc(getDeviceId), 0xC0);  // the third request of any kind...
   EXPECT_EQ(cc(getDeviceId), 0x00);  // ...only
   EXPECT_EQ(cc({0x18, 0x99}), 0xC1);  // a command the BMC does not know
-  EXPECT_EQ(model.RequestLog().size(), 5u);
+  EXPECT_EQ(cc({0x30, 0x01, 0x01, 0x03, 0x0A, 0x00, 0x00, 0x01}), 0xD4);  // data starts with 01 03
+  EXPECT_EQ(cc({0x30, 0x01, 0x01, 0x04, 0x02}), 0x00);                    // ... not 01 04
+  EXPECT_EQ(cc({0x30, 0x01, 0x01}), 0xC7);                                // shorter than the prefix
+  EXPECT_EQ(model.RequestLog().size(), 8u);
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+#include "controller/fan_mode.hpp"
+
+#include "app/exit_status.hpp"
+#include "support/format.hpp"
+#include "transport/ipmi.hpp"
+#include "transport/ipmi_defs.hpp"
+
+namespace {
+
+// Functions of the fan-mode OEM command (first request data byte).
+constexpr uint8_t kFanGetCurrentMode = 0x00;
+constexpr uint8_t kFanSetMode = 0x01;
+constexpr uint8_t kFanGetSupportedModes = 0x02;
+
+// A supported-mode reply that is not exactly one byte, or is FFh, does not say
+// which modes there are: all of them are listed.
+constexpr uint8_t kAllModes = 0xFF;
+constexpr uint32_t kSupportedModesReplyLength = 1;
+constexpr uint32_t kCurrentModeReplyLength = 1;
+
+struct FanMode {
+  const char* name;      // in the current-mode line
+  const char* listLine;  // in the mode list
+};
+// Indexed by mode number; bit n of the supported-mode mask is mode n.
+constexpr FanMode kFanModes[] = {
+    {"Standard", "0:Standard\n"},
+    {"Full", "1:Full\n"},
+    {"Optimal", "2:Optimal\n"},
+    {"PUE(Power Utilization Effectiveness) Optimal", "3:PUE(Power Utilization Effectiveness) Optimal\n"},
+    {"Heavy IO speed", "4:Heavy IO\n"},
+};
+constexpr uint32_t kFanModeCount = sizeof kFanModes / sizeof kFanModes[0];
+
+uint8_t FanModeRequest(const uint8_t* data, int length, uint8_t* response, uint32_t* count) {
+  return IpmiRequest(kBmcSlaveAddress, kNetFnOemController, kCmdOemFanMode, data, length, response, count);
+}
+
+}  // namespace
+
+int ShowFanMode() {
+  uint8_t response[kKcsMaxResponseData];
+  uint32_t count = 0;
+  const uint8_t request[] = {kFanGetCurrentMode};
+  const uint8_t cc = IpmiRequestForData(kNetFnOemController, kCmdOemFanMode, request, sizeof request, response,
+                                        &count, kCurrentModeReplyLength);
+  if (cc != kCcSuccess) {
+    Printf("Failed to get fan speed mode, Completion Code=%02Xh\n", cc);
+    return kStatusFailed;
+  }
+  // A mode the table does not know has no name.
+  const char* name = response[0] < kFanModeCount ? kFanModes[response[0]].name : "";
+  Printf("Current Fan Speed Mode is [ %s Mode ]\n\n", name);
+  ListFanModes();
+  return kStatusSuccess;
+}
+
+void ListFanModes() {
+  uint8_t response[kKcsMaxResponseData];
+  uint32_t count = 0;
+  const uint8_t request[] = {kFanGetSupportedModes};
+  uint8_t mask = kAllModes;
+  if (FanModeRequest(request, sizeof request, response, &count) == kCcSuccess && count == kSupportedModesReplyLength) {
+    mask = response[0];
+  }
+  Printf("%s", mask == kAllModes ? "Fan Modes:\n" : "Supported Fan modes:\n");
+  for (uint32_t mode = 0; mode < kFanModeCount; ++mode) {
+    if ((mask >> mode) & 1u) Printf("%s", kFanModes[mode].listLine);
+  }
+}
+
+int SetFanMode(uint8_t mode) {
+  uint8_t response[kKcsMaxResponseData];
+  uint32_t count = 0;
+  const uint8_t request[] = {kFanSetMode, mode};
+  const uint8_t cc = FanModeRequest(request, sizeof request, response, &count);
+  if (cc != kCcSuccess) {
+    Printf("Failed to set fan speed mode, Completion Code=%02Xh\n", cc);
+    return kStatusFailed;
+  }
+  Printf("Done.\n");
+  return kStatusSuccess;
+}
