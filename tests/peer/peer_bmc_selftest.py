@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Checks of the peer hook's reading of ipmitool output, without QEMU or
+ipmi_sim: a check that cannot see a wrong LAN value, a missing user row or
+different bytes would pass a tool that changed nothing on the BMC."""
+
+import os
+import sys
+import unittest
+
+sys.dont_write_bytecode = True  # keep the source tree clean when ctest runs this
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import peer_bmc  # noqa: E402
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "uefi"))
+import run_uefi_tests as harness  # noqa: E402
+
+LAN_PRINT = """Set in Progress         : Set Complete
+IP Address Source       : Static Address
+IP Address              : 10.20.30.40
+MAC Address             : 52:54:00:ab:cd:ef
+802.1q VLAN ID          : Disabled
+"""
+
+USER_LIST = """ID  Name\t     Callin  Link Auth\tIPMI Msg   Channel Priv Limit
+1                    true    false      false      Unknown (0x00)
+2   ipmiusr          true    false      true       ADMINISTRATOR
+3   peeruser         true    true       true       OPERATOR
+4                    true    false      false      NO ACCESS
+"""
+
+
+class Parsing(unittest.TestCase):
+    def test_fields(self):
+        fields = peer_bmc.parse_fields(LAN_PRINT)
+        self.assertEqual(fields["IP Address"], "10.20.30.40")
+        self.assertEqual(fields["MAC Address"], "52:54:00:ab:cd:ef")
+        self.assertEqual(fields["802.1q VLAN ID"], "Disabled")
+
+    def test_user_rows_with_and_without_names(self):
+        rows = peer_bmc.parse_user_rows(USER_LIST)
+        self.assertEqual(rows[3], {"name": "peeruser", "callin": "true", "link_auth": "true", "ipmi_msg": "true",
+                                   "priv": "OPERATOR"})
+        self.assertEqual(rows[1]["name"], "")
+        self.assertEqual(rows[1]["priv"], "Unknown (0x00)")
+        self.assertEqual(rows[4]["priv"], "NO ACCESS")
+
+    def test_hex_bytes_ignore_case_and_text(self):
+        self.assertEqual(peer_bmc.hex_bytes(" 00 03 09 08\n"), [0, 3, 9, 8])
+        self.assertEqual(peer_bmc.hex_bytes("00 03 9F \n"), [0, 3, 0x9F])
+
+
+class ChecksThatMustFail(unittest.TestCase):
+    def test_table(self):
+        # (check, ipmitool status, ipmitool output, tool output, words the problem must contain)
+        table = [
+            ({"ipmitool": "lan print 1", "fields": {"IP Address": "10.20.30.41"}}, 0, LAN_PRINT, "",
+             "IP Address"),
+            ({"ipmitool": "lan print 1", "fields": {"Subnet Mask": "255.0.0.0"}}, 0, LAN_PRINT, "",
+             "Subnet Mask"),
+            ({"ipmitool": "user list 1", "user_row": {"id": 3, "priv": "USER"}}, 0, USER_LIST, "", "priv"),
+            ({"ipmitool": "user list 1", "user_row": {"id": 5, "name": "x"}}, 0, USER_LIST, "", "no row"),
+            ({"ipmitool": "raw 0x06 0x01", "user": "peeruser"}, 1, "Error: Unable to establish LAN session", "",
+             "exited 1"),
+            ({"ipmitool": "raw 0x06 0x01", "status": 1}, 0, " 00\n", "", "expected 1"),
+            ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, " 00 03 09\n", "00 03 08 \n",
+             "the tool printed"),
+            ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, "", "", "gives bytes"),
+            ({"ipmitool": "raw 0x0c 0x02", "contains": ["^ 11 2c 81\\s*$"]}, 0, " 11 2c 01\n", "", "no line"),
+            ({"ipmitool": "lan print 1", "absent": ["^IP Address Source.*Static"]}, 0, LAN_PRINT, "",
+             "must not appear"),
+        ]
+        for check, rc, text, tool_output, words in table:
+            problems = peer_bmc.compare_check(check, rc, text, tool_output)
+            self.assertTrue(problems, check)
+            self.assertIn(words, " ".join(problems), (check, problems))
+
+    def test_matching_checks_pass(self):
+        table = [
+            ({"ipmitool": "lan print 1", "fields": {"IP Address": "10.20.30.40", "802.1q VLAN ID": "Disabled"}},
+             0, LAN_PRINT, ""),
+            ({"ipmitool": "user list 1", "user_row": {"id": 3, "name": "peeruser", "ipmi_msg": "true",
+                                                      "priv": "OPERATOR"}}, 0, USER_LIST, ""),
+            ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, " 00 03 9f\n", "00 03 9F \n"),
+            ({"ipmitool": "raw 0x06 0x01", "status": 1}, 1, "Error", ""),
+        ]
+        for check, rc, text, tool_output in table:
+            self.assertEqual(peer_bmc.compare_check(check, rc, text, tool_output), [], check)
+
+
+class PausesInTheShellScript(unittest.TestCase):
+    def test_pause_only_after_cases_with_checks(self):
+        cases = [{"name": "a", "args": "-m", "after": [{"ipmitool": "lan print 1"}]},
+                 {"name": "b", "args": "-k"}]
+        lines = harness.startup_script(cases).split("\r\n")
+        end_1 = lines.index("echo TVCASE-END-1 %lasterror%")
+        self.assertEqual(lines[end_1 + 1:end_1 + 3], ["echo TVPAUSE-1", "pause"])
+        end_2 = lines.index("echo TVCASE-END-2 %lasterror%")
+        self.assertNotIn("pause", lines[end_2 + 1:end_2 + 2])
+        self.assertEqual(lines.count("pause"), 1)
+
+
+class Ports(unittest.TestCase):
+    def test_free_ports_are_loopback_and_distinct_kinds(self):
+        import socket
+        tcp = peer_bmc.free_port(socket.SOCK_STREAM)
+        udp = peer_bmc.free_port(socket.SOCK_DGRAM)
+        self.assertTrue(0 < tcp < 65536 and 0 < udp < 65536)
+        self.assertFalse(peer_bmc.tcp_listening(tcp))
+
+
+if __name__ == "__main__":
+    unittest.main()
