@@ -123,19 +123,18 @@ EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL* RootBridgeIo;
 }  // namespace
 
 bool BindPortAccess() {
-  // Looked up afresh for every IPMI request, as the product always has: on a
-  // multi-segment server the last root bridge reported is the one that decodes
-  // the legacy I/O range holding the BMC's KCS ports.
+  // Looked up afresh for every IPMI request, so a driver that was reconnected
+  // since the last request is never called through a stale interface. When
+  // several root bridges carry the protocol, the last one found is used.
   RootBridgeIo = nullptr;
   UINTN count = 0;
   EFI_HANDLE* handles = nullptr;
   EFI_STATUS status =
       uefi_call_wrapper(BS->LocateHandleBuffer, 5, ByProtocol, &RootBridgeIoGuid, nullptr, &count, &handles);
   if (!EFI_ERROR(status)) {
+    // Each call stores straight into the binding; its status is not examined.
     for (UINTN i = 0; i < count; ++i) {
-      void* interface = nullptr;
-      uefi_call_wrapper(BS->HandleProtocol, 3, handles[i], &RootBridgeIoGuid, &interface);
-      RootBridgeIo = static_cast<EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL*>(interface);
+      uefi_call_wrapper(BS->HandleProtocol, 3, handles[i], &RootBridgeIoGuid, reinterpret_cast<void**>(&RootBridgeIo));
     }
   }
   if (handles != nullptr) uefi_call_wrapper(BS->FreePool, 1, handles);
