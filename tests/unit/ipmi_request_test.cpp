@@ -144,3 +144,55 @@ TEST_F(IpmiRequestTest, AtMostHundredTenDataBytes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever the BMC sends back, a request either completes with exactly the bytes
+// after the completion code, or fails with 03h leaving the caller's buffers alone;
+// nothing is ever written past the 197 data bytes.
+TEST(IpmiRequestAnyResponse, CompletesExactlyOrFailsCleanly) {
+  uint32_t seed = 12345;
+  auto next = [&seed](uint32_t bound) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % bound;
+  };
+  for (int round = 0; round < 600; ++round) {
+    Scenario scenario = DefaultScenario();
+    std::vector<uint8_t> frame(next(260));
+    for (uint8_t& byte : frame) byte = static_cast<uint8_t>(next(256));
+    // A response's NetFn/LUN is never 00h (response network functions are odd);
+    // 00h bytes before it are padding the BMC offers on its own.
+    if (!frame.empty() && frame[0] == 0x00) frame[0] = 0x1C;
+    scenario.kcs.responseFrame = frame;
+    scenario.kcs.leadingZeroBytes = next(3);
+    scenario.kcs.ibfHoldReads = next(4) == 0 ? next(60) : 0;
+    SimulatedBmc bmc(scenario);
+    bmc.Attach(false);
+    std::string console;
+    CaptureConsole(&console);
+    uint8_t response[kKcsMaxResponseData + 16];
+    std::fill(std::begin(response), std::end(response), uint8_t{0xEE});
+    uint32_t count = 0xDEAD;
+    const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, response, &count);
+    CaptureConsole(nullptr);
+    SelectPortDriver(nullptr);
+
+    SCOPED_TRACE(round);
+    const std::vector<uint8_t>& delivered = frame;
+    const bool fits = delivered.size() >= 3 && delivered.size() <= kKcsReceiveBufferSize;
+    const bool ibfOk = scenario.kcs.ibfHoldReads < 50;
+    if (fits && ibfOk) {
+      ASSERT_EQ(cc, delivered[2]) << console;
+      ASSERT_EQ(count, delivered.size() - 3);
+      EXPECT_TRUE(std::equal(delivered.begin() + 3, delivered.end(), response));
+    } else {
+      ASSERT_EQ(cc, kCcTransferFailed);
+      EXPECT_EQ(count, 0xDEADu);
+      EXPECT_EQ(response[0], 0xEE);
+      EXPECT_EQ(console.rfind("Error: ", 0), 0u) << console;
+    }
+    EXPECT_EQ(response[kKcsMaxResponseData], 0xEE);
+  }
+}
+
+}  // namespace
