@@ -11,7 +11,10 @@
 
 class BmcModel;
 
-// IPMI 2.0 table 5-2.
+// The simulator names its IPMI numbers itself rather than sharing the tool's
+// transport/ipmi_defs.hpp: it is the tool's test peer, and a wrong number shared
+// by both sides would pass every test.
+// Completion codes, IPMI 2.0 table 5-2.
 inline constexpr uint8_t kSimCcSuccess = 0x00;
 inline constexpr uint8_t kSimCcParameterNotSupported = 0x80;
 inline constexpr uint8_t kSimCcInvalidCommand = 0xC1;

@@ -28,6 +28,10 @@ import subprocess
 import sys
 import time
 
+# The UEFI tier's harness owns process handling; the hook uses the same.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "uefi"))
+from run_uefi_tests import end_process  # noqa: E402
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 ADMIN_USER = "ipmiusr"
 ADMIN_PASSWORD = "test"
@@ -128,19 +132,6 @@ def end_with_parent():
         pass
 
 
-def end_process(process, grace=5.0):
-    """Ends a process started here, by its PID: SIGTERM, then SIGKILL."""
-    if process is None or process.poll() is not None:
-        return
-    try:
-        os.kill(process.pid, signal.SIGTERM)
-        process.wait(timeout=grace)
-    except subprocess.TimeoutExpired:
-        os.kill(process.pid, signal.SIGKILL)
-        process.wait()
-    except ProcessLookupError:
-        pass
-
 
 class IpmiSimBmc:
     """OpenIPMI's ipmi_sim as the BMC behind QEMU's ipmi-bmc-extern device."""
@@ -174,7 +165,7 @@ class IpmiSimBmc:
                         "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc0"] + KCS_DEVICE
             except RuntimeError as error:
                 last_error = str(error)
-                end_process(self.process)
+                end_process(self.process, "ipmi_sim")
         raise RuntimeError("ipmi_sim did not start: %s (log: %s)" % (last_error, self.log_path))
 
     def _launch(self, serial_port):
@@ -236,7 +227,7 @@ class IpmiSimBmc:
 
     def stop(self):
         gone = self.alive()
-        end_process(self.process)
+        end_process(self.process, "ipmi_sim")
         return gone
 
 
