@@ -2,8 +2,17 @@
 
 #include <climits>
 
+#include "controller/fan_mode.hpp"
+#include "controller/firmware_version.hpp"
+#include "controller/reset.hpp"
+#include "controller/self_test.hpp"
+#include "lan/lan_address.hpp"
+#include "lan/vlan_arp.hpp"
+#include "support/exit_status.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
+#include "transport/raw_request.hpp"
+#include "users/user_accounts.hpp"
 
 namespace {
 
@@ -16,193 +25,178 @@ constexpr int kMaxVlanTag = 4094;
 constexpr unsigned kMaxFanMode = 4;
 constexpr int kMaxByteOperand = 255;
 
-// Operand checks that a form makes after its word, count and sub-word matched.
-// They fill in the operands, or end the run through Finish().
-using FormCheck = void (*)(Selection* selection);
+constexpr SubWordRule kAnySubWord = {nullptr, nullptr};
+constexpr SubWordRule Is(const char* word) { return {word, nullptr}; }
 
-struct CommandForm {
-  const char* word;
-  int minArgc;
-  int maxArgc;
-  const char* subWord;  // argv[2] must equal this; nullptr: any
-  Operation operation;
-  int flag;
-  bool waitAfterReset;
-  FormCheck check;
+using enum OperandKind;
+
+// The command table, in the order the command words are compared. Forms of one
+// word are tried in order; the first whose count and sub-word match is taken.
+// Operands are read in the order listed, and the first that fails its check
+// ends the run.
+constexpr CommandForm kCommandForms[] = {
+    {"-m", 2, 2, kAnySubWord, {}, false, false, "ShowIpAndMac", [](const Operands&) { return ShowIpAndMac(); }},
+    {"-m", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetIpAddress",
+     [](const Operands& o) { return SetIpAddress(o.text); }},
+    {"-a", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetMacAddress",
+     [](const Operands& o) { return SetMacAddress(o.text); }},
+    {"-k", 2, 2, kAnySubWord, {}, false, false, "ShowSubnetMask", [](const Operands&) { return ShowSubnetMask(); }},
+    {"-k", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetSubnetMask",
+     [](const Operands& o) { return SetSubnetMask(o.text); }},
+    {"-dhcp", 2, 2, kAnySubWord, {}, false, false, "ShowDhcpState", [](const Operands&) { return ShowDhcpState(); }},
+    {"-dhcp", 3, 3, Is("on"), {}, true, false, "SetDhcp", [](const Operands& o) { return SetDhcp(o.on ? 1 : 0); }},
+    {"-dhcp", 3, 3, Is("off"), {}, false, false, "SetDhcp", [](const Operands& o) { return SetDhcp(o.on ? 1 : 0); }},
+    {"-g", 2, 2, kAnySubWord, {}, false, false, "ShowGateway", [](const Operands&) { return ShowGateway(); }},
+    {"-g", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetGateway",
+     [](const Operands& o) { return SetGateway(o.text); }},
+    {"-r", 2, 2, kAnySubWord, {}, false, false, "ColdResetBmc", [](const Operands&) { return ColdResetBmc(); }},
+    {"-r", 3, 3, Is("-d"), {}, false, true, "ColdResetBmc", [](const Operands&) { return ColdResetBmc(); }},
+    {"-garp", 3, 3, Is("on"), {}, true, false, "SetGratuitousArp",
+     [](const Operands& o) { return SetGratuitousArp(o.on ? 1 : 0); }},
+    {"-garp", 3, 3, Is("off"), {}, false, false, "SetGratuitousArp",
+     [](const Operands& o) { return SetGratuitousArp(o.on ? 1 : 0); }},
+    {"-fd", 2, 2, kAnySubWord, {}, false, false, "FactoryDefault", [](const Operands&) { return FactoryDefault(); }},
+    {"-fd", 3, 3, Is("-d"), {}, false, true, "FactoryDefault", [](const Operands&) { return FactoryDefault(); }},
+    {"-fdl", 2, 2, kAnySubWord, {}, false, false, "FactoryDefaultCleanLan",
+     [](const Operands&) { return FactoryDefaultCleanLan(); }},
+    {"-fdl", 3, 3, Is("-d"), {}, false, true, "FactoryDefaultCleanLan",
+     [](const Operands&) { return FactoryDefaultCleanLan(); }},
+    {"-fde", 2, 2, kAnySubWord, {}, false, false, "FactoryDefaultCleanFruLan",
+     [](const Operands&) { return FactoryDefaultCleanFruLan(); }},
+    {"-fde", 3, 3, Is("-d"), {}, false, true, "FactoryDefaultCleanFruLan",
+     [](const Operands&) { return FactoryDefaultCleanFruLan(); }},
+    {"-ver", 2, 2, kAnySubWord, {}, false, false, "ShowFirmwareVersion",
+     [](const Operands&) { return ShowFirmwareVersion(); }},
+    {"-vlan", 2, 2, kAnySubWord, {}, false, false, "ShowVlanState", [](const Operands&) { return ShowVlanState(); }},
+    // Without a tag the BMC keeps the tag it holds.
+    {"-vlan", 3, 3, Is("on"), {}, true, false, "SetVlan",
+     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
+    {"-vlan", 3, 3, Is("off"), {}, false, false, "SetVlan",
+     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
+    {"-vlan", 4, 4, Is("on"), {{VlanTag, 3}}, true, false, "SetVlan",
+     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
+    {"-selftest", 2, 2, kAnySubWord, {}, false, false, "ShowSelfTest", [](const Operands&) { return ShowSelfTest(); }},
+    {"-raw", 4, INT_MAX, kAnySubWord, {{RawOperands, 2}}, false, false, "RawRequest",
+     [](const Operands& o) { return RawRequest(o.argc, o.rawOperands); }},
+    {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
+    {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
+     [](const Operands& o) { return SetFanMode(o.fanMode); }},
+    {"-user", 3, 3, Is("list"), {}, false, false, "ListUsers", [](const Operands&) { return ListUsers(); }},
+    {"-user", 3, 3, Is("help"), {}, false, false, "ShowPrivilegeCodes",
+     [](const Operands&) { return ShowPrivilegeCodes(); }},
+    {"-user", 4, 4, Is("del"), {{UserId, 3}}, false, false, "DeleteUser",
+     [](const Operands& o) { return DeleteUser(o.userId); }},
+    {"-user", 5, 5, Is("level"), {{UserId, 3}, {Privilege, 4}}, false, false, "SetUserLevel",
+     [](const Operands& o) { return SetUserLevel(o.userId, o.privilege); }},
+    {"-user", 5, 5, Is("setpwd"), {{UserId, 3}, {Password, 4}}, false, false, "SetUserPasswordCommand",
+     [](const Operands& o) { return SetUserPasswordCommand(o.userId, o.password); }},
+    {"-user", 7, 7, Is("add"), {{UserId, 3}, {UserName, 4}, {Password, 5}, {Privilege, 6}}, false, false, "AddUser",
+     [](const Operands& o) { return AddUser(o.userId, o.userName, o.password, o.privilege); }},
 };
 
+constexpr bool EveryFormRuns() {
+  for (const CommandForm& form : kCommandForms) {
+    if (form.run == nullptr || form.operation == nullptr) return false;
+  }
+  return true;
+}
+static_assert(EveryFormRuns(), "every command form names the operation it runs");
+
 void Finish(Selection* selection, int status, const char* message = nullptr) {
-  selection->operation = Operation::None;
+  selection->form = nullptr;
   selection->status = status;
   selection->message = message;
 }
 
 bool ReadDecimal(const char* text, int* value) { return ScanDecimal(text, value) == 1; }
 
-void CheckVlanTag(Selection* s) {
-  int tag = 0;
-  if (!ReadDecimal(s->argv[3], &tag)) return Finish(s, kStatusUsage);
-  if (tag < kMinVlanTag || tag > kMaxVlanTag) return Finish(s, kStatusInvalidOperand, kVlanTagMessage);
-  s->number[0] = tag;
+// User IDs and privileges travel as single bytes, so a value outside 0..255 is
+// refused too: cut to 8 bits it would name another user or privilege (258
+// would be user 2).
+bool ReadByteOperand(const char* text, uint8_t* value) {
+  int number = 0;
+  if (!ReadDecimal(text, &number) || number < 0 || number > kMaxByteOperand) return false;
+  *value = static_cast<uint8_t>(number);
+  return true;
 }
 
-void CheckFanMode(Selection* s) {
-  int mode = 0;
-  if (!ReadDecimal(s->argv[2], &mode)) return Finish(s, kStatusUsage);
-  // Taken as unsigned, so a negative mode is out of range too.
-  if (static_cast<unsigned>(mode) > kMaxFanMode) return Finish(s, kStatusInvalidOperand, kInvalidModeMessage);
-  s->number[0] = mode;
-}
-
-// Reads the decimal operands at the given argument positions into number[],
-// in order; the first that does not convert ends the run. User IDs and
-// privileges travel as single bytes, so a value outside 0..255 is refused too:
-// cut to 8 bits it would name another user or privilege (258 would be user 2).
-void CheckUserNumbers(Selection* s, int first, int second) {
-  const int positions[] = {first, second};
-  for (int i = 0; i < 2 && positions[i] != 0; ++i) {
-    if (!ReadDecimal(s->argv[positions[i]], &s->number[i]) || s->number[i] < 0 || s->number[i] > kMaxByteOperand) {
-      return Finish(s, kStatusInvalidOperand, kInvalidParametersMessage);
+// Reads one operand into s->operands; false after ending the run.
+bool ReadOperand(OperandKind kind, int position, int argc, char* argv[], Selection* s) {
+  Operands& o = s->operands;
+  const char* text = argv[position];
+  switch (kind) {
+    case Text:
+      o.text = text;
+      return true;
+    case UserName:
+      o.userName = text;
+      return true;
+    case Password:
+      o.password = text;
+      return true;
+    case FileName:
+      o.fileName = text;
+      return true;
+    case Code:
+      o.code = text;
+      return true;
+    case RawOperands:
+      o.argc = argc;
+      o.rawOperands = argv + position;
+      return true;
+    case UserId:
+    case Privilege:
+      if (!ReadByteOperand(text, kind == UserId ? &o.userId : &o.privilege)) {
+        Finish(s, kStatusInvalidOperand, kInvalidParametersMessage);
+        return false;
+      }
+      return true;
+    case VlanTag: {
+      int tag = 0;
+      if (!ReadDecimal(text, &tag)) {
+        Finish(s, kStatusUsage);
+        return false;
+      }
+      if (tag < kMinVlanTag || tag > kMaxVlanTag) {
+        Finish(s, kStatusInvalidOperand, kVlanTagMessage);
+        return false;
+      }
+      o.vlanTag = tag;
+      return true;
     }
-  }
-}
-void CheckUserId(Selection* s) { CheckUserNumbers(s, 3, 0); }
-void CheckUserIdAndPrivilege(Selection* s) { CheckUserNumbers(s, 3, 4); }
-void CheckUserAdd(Selection* s) { CheckUserNumbers(s, 3, 6); }
-
-// FRU field codes; "bv" is shown only by "-fru1" but written by either word.
-struct FruFieldCode {
-  const char* code;
-  bool showOnlyInFru1Mode;
-};
-constexpr FruFieldCode kFruFieldCodes[] = {
-    {"ct", false}, {"cp", false}, {"cs", false}, {"bdt", false}, {"bm", false},
-    {"bpn", false}, {"bs", false}, {"bp", false}, {"pm", false}, {"pn", false},
-    {"ppm", false}, {"pv", false}, {"ps", false}, {"pat", false}, {"bv", true},
-};
-constexpr const char* kFruUpdateCodes[] = {"1m", "1p", "1s", "2m", "2p", "2s", "3s"};
-
-bool IsFruFieldCode(const char* text, bool forShow, bool fru1) {
-  for (const FruFieldCode& field : kFruFieldCodes) {
-    if (StringEqualsIgnoreCase(text, field.code)) return !(forShow && field.showOnlyInFru1Mode && !fru1);
+    case FanMode: {
+      int mode = 0;
+      if (!ReadDecimal(text, &mode)) {
+        Finish(s, kStatusUsage);
+        return false;
+      }
+      // Taken as unsigned, so a negative mode is out of range too.
+      if (static_cast<unsigned>(mode) > kMaxFanMode) {
+        Finish(s, kStatusInvalidOperand, kInvalidModeMessage);
+        return false;
+      }
+      o.fanMode = static_cast<uint8_t>(mode);
+      return true;
+    }
   }
   return false;
 }
 
-bool IsFruUpdateCode(const char* text) {
-  for (const char* code : kFruUpdateCodes) {
-    if (StringEquals(text, code)) return true;
-  }
-  return false;
+bool SubWordMatches(const SubWordRule& rule, const char* word, bool fru1Mode) {
+  if (rule.exact != nullptr) return StringEquals(rule.exact, word);
+  if (rule.matches != nullptr) return rule.matches(word, fru1Mode);
+  return true;
 }
 
-struct FruWord {
-  const char* word;
-  Operation operation;
-};
-constexpr FruWord kFruShowWords[] = {
-    {"info", Operation::ShowFruInfo},
-    {"list", Operation::ListFru},
-    {"cthelp", Operation::ShowChassisTypes},
-    {"help", Operation::ShowFruHelp},
-};
-constexpr FruWord kFruFileWords[] = {
-    {"backup", Operation::BackupFru},
-    {"restore", Operation::RestoreFru},
-};
-
-void CheckFruShow(Selection* s) {
-  const char* word = s->argv[2];
-  for (const FruWord& entry : kFruShowWords) {
-    if (StringEquals(word, entry.word)) {
-      s->operation = entry.operation;
-      return;
-    }
-  }
-  if (IsFruFieldCode(word, true, s->fru1Mode)) {
-    s->operation = Operation::ShowFruField;
-  } else if (IsFruUpdateCode(word)) {
-    s->operation = Operation::UpdateFruFromSmbios;
-  } else {
-    Finish(s, kStatusUsage);
-  }
-}
-
-void CheckFruWrite(Selection* s) {
-  const char* word = s->argv[2];
-  if (IsFruFieldCode(word, false, s->fru1Mode)) {
-    s->operation = Operation::WriteFruField;
-    return;
-  }
-  for (const FruWord& entry : kFruFileWords) {
-    if (StringEquals(word, entry.word)) {
-      s->operation = entry.operation;
-      return;
-    }
-  }
-  Finish(s, kStatusUsage);
-}
-
-// The command table, in the order the command words are compared. Forms of one
-// word are tried in order; the first whose count and sub-word match is taken.
-constexpr CommandForm kCommandForms[] = {
-    {"-m", 2, 2, nullptr, Operation::ShowIpAndMac, 0, false, nullptr},
-    {"-m", 3, 3, nullptr, Operation::SetIpAddress, 0, false, nullptr},
-    {"-a", 3, 3, nullptr, Operation::SetMacAddress, 0, false, nullptr},
-    {"-k", 2, 2, nullptr, Operation::ShowSubnetMask, 0, false, nullptr},
-    {"-k", 3, 3, nullptr, Operation::SetSubnetMask, 0, false, nullptr},
-    {"-dhcp", 2, 2, nullptr, Operation::ShowDhcpState, 0, false, nullptr},
-    {"-dhcp", 3, 3, "on", Operation::SetDhcp, 1, false, nullptr},
-    {"-dhcp", 3, 3, "off", Operation::SetDhcp, 0, false, nullptr},
-    {"-g", 2, 2, nullptr, Operation::ShowGateway, 0, false, nullptr},
-    {"-g", 3, 3, nullptr, Operation::SetGateway, 0, false, nullptr},
-    {"-r", 2, 2, nullptr, Operation::ColdResetBmc, 0, false, nullptr},
-    {"-r", 3, 3, "-d", Operation::ColdResetBmc, 0, true, nullptr},
-    {"-garp", 3, 3, "on", Operation::SetGratuitousArp, 1, false, nullptr},
-    {"-garp", 3, 3, "off", Operation::SetGratuitousArp, 0, false, nullptr},
-    {"-fd", 2, 2, nullptr, Operation::FactoryDefault, 0, false, nullptr},
-    {"-fd", 3, 3, "-d", Operation::FactoryDefault, 0, true, nullptr},
-    {"-fdl", 2, 2, nullptr, Operation::FactoryDefaultCleanLan, 0, false, nullptr},
-    {"-fdl", 3, 3, "-d", Operation::FactoryDefaultCleanLan, 0, true, nullptr},
-    {"-fde", 2, 2, nullptr, Operation::FactoryDefaultCleanFruLan, 0, false, nullptr},
-    {"-fde", 3, 3, "-d", Operation::FactoryDefaultCleanFruLan, 0, true, nullptr},
-    {"-ver", 2, 2, nullptr, Operation::ShowFirmwareVersion, 0, false, nullptr},
-    {"-vlan", 2, 2, nullptr, Operation::ShowVlanState, 0, false, nullptr},
-    {"-vlan", 3, 3, "on", Operation::SetVlan, 1, false, nullptr},  // tag 0: keep the saved tag
-    {"-vlan", 3, 3, "off", Operation::SetVlan, 0, false, nullptr},
-    {"-vlan", 4, 4, "on", Operation::SetVlan, 1, false, CheckVlanTag},
-    {"-selftest", 2, 2, nullptr, Operation::ShowSelfTest, 0, false, nullptr},
-    {"-raw", 4, INT_MAX, nullptr, Operation::RawRequest, 0, false, nullptr},
-    {"-fru", 3, 3, nullptr, Operation::None, 0, false, CheckFruShow},
-    {"-fru", 4, 4, nullptr, Operation::None, 0, false, CheckFruWrite},
-    {"-fru1", 3, 3, nullptr, Operation::None, 0, false, CheckFruShow},
-    {"-fru1", 4, 4, nullptr, Operation::None, 0, false, CheckFruWrite},
-    {"-sel", 3, 3, "info", Operation::ShowSelInfo, 0, false, nullptr},
-    {"-sel", 3, 3, "list", Operation::ListSel, 0, false, nullptr},
-    {"-sel", 3, 3, "del", Operation::ClearSel, 0, false, nullptr},
-    {"-sel", 3, 3, "raw", Operation::DumpSelRaw, 0, false, nullptr},
-    {"-sdr", 2, 2, nullptr, Operation::ListSensors, 0, false, nullptr},
-    {"-fan", 2, 2, nullptr, Operation::ShowFanMode, 0, false, nullptr},
-    {"-fan", 3, 3, nullptr, Operation::SetFanMode, 0, false, CheckFanMode},
-    {"-user", 3, 3, "list", Operation::ListUsers, 0, false, nullptr},
-    {"-user", 3, 3, "help", Operation::ShowPrivilegeCodes, 0, false, nullptr},
-    {"-user", 4, 4, "del", Operation::DeleteUser, 0, false, CheckUserId},
-    {"-user", 5, 5, "level", Operation::SetUserLevel, 0, false, CheckUserIdAndPrivilege},
-    {"-user", 5, 5, "setpwd", Operation::SetUserPassword, 0, false, CheckUserId},
-    {"-user", 7, 7, "add", Operation::AddUser, 0, false, CheckUserAdd},
-};
-
-bool FormMatches(const CommandForm& form, int argc, char* argv[]) {
+bool FormMatches(const CommandForm& form, int argc, char* argv[], bool fru1Mode) {
   return StringEquals(form.word, argv[1]) && argc >= form.minArgc && argc <= form.maxArgc &&
-         (form.subWord == nullptr || StringEquals(form.subWord, argv[2]));
+         (argc < 3 || SubWordMatches(form.subWord, argv[2], fru1Mode));
 }
 
 }  // namespace
 
-Selection SelectOperation(int argc, char* argv[]) {
+Selection SelectCommand(int argc, char* argv[]) {
   Selection s{};
-  s.argc = argc;
-  s.argv = argv;
   Finish(&s, kStatusUsage);
   if (argc < 2 || argv[1][0] != '-') return s;
 
@@ -210,13 +204,19 @@ Selection SelectOperation(int argc, char* argv[]) {
   s.fru1Mode = StringEquals(argv[1], "-fru1");
 
   for (const CommandForm& form : kCommandForms) {
-    if (!FormMatches(form, argc, argv)) continue;
-    s.operation = form.operation;
+    if (!FormMatches(form, argc, argv, s.fru1Mode)) continue;
+    s.form = &form;
     s.status = kStatusSuccess;
-    s.flag = form.flag;
-    s.waitAfterReset = form.waitAfterReset;
-    if (form.check != nullptr) form.check(&s);
+    s.operands.on = form.on;
+    for (const OperandAt& operand : form.operands) {
+      if (operand.position == 0) break;
+      if (!ReadOperand(operand.kind, operand.position, argc, argv, &s)) return s;
+    }
     return s;
   }
   return s;
+}
+
+CommandTable AllCommandForms() {
+  return {kCommandForms, static_cast<int>(sizeof kCommandForms / sizeof kCommandForms[0])};
 }

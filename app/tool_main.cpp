@@ -1,20 +1,18 @@
 #include "app/tool_main.hpp"
 
 #include "app/dispatch.hpp"
-#include "app/operations.hpp"
-#include "app/switches.hpp"
 #include "app/usage.hpp"
+#include "controller/reset.hpp"
+#include "fru/fru_access.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 
-bool waitAfterReset;
-bool fru1Mode;
-
 int ToolMain(int argc, char* argv[]) {
-  const Selection selection = SelectOperation(argc, argv);
+  const Selection selection = SelectCommand(argc, argv);
+  // The FRU switch follows the command word before the form is known.
   if (selection.fruCommand) fru1Mode = selection.fru1Mode;
-  if (selection.waitAfterReset) waitAfterReset = true;
 
-  if (selection.operation == Operation::None) {
+  if (selection.form == nullptr) {
     if (selection.status == kStatusUsage) {
       ShowUsage();
     } else {
@@ -22,10 +20,6 @@ int ToolMain(int argc, char* argv[]) {
     }
     return selection.status;
   }
-  const OperationRunner run = FindOperation(selection.operation);
-  if (run == nullptr) {
-    ShowUsage();
-    return kStatusUsage;
-  }
-  return run(selection);
+  if (selection.form->waitAfterReset) waitAfterReset = true;
+  return selection.form->run(selection.operands);
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "controller/controller_commands.hpp"
 #include "platform/host/host_session.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -19,7 +20,7 @@ void RunRequests(benchmark::State& state, const Scenario& scenario) {
   uint8_t response[256];
   uint32_t count = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, response, &count));
+    benchmark::DoNotOptimize(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count));
   }
   state.counters["stall_us_per_request"] =
       static_cast<double>(bmc.Clock().NowMicroseconds()) / static_cast<double>(state.iterations());

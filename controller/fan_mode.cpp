@@ -1,6 +1,7 @@
 #include "controller/fan_mode.hpp"
 
-#include "app/exit_status.hpp"
+#include "controller/controller_commands.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -32,18 +33,14 @@ constexpr FanMode kFanModes[] = {
 };
 constexpr uint32_t kFanModeCount = sizeof kFanModes / sizeof kFanModes[0];
 
-uint8_t FanModeRequest(const uint8_t* data, int length, uint8_t* response, uint32_t* count) {
-  return IpmiRequest(kBmcSlaveAddress, kNetFnOemController, kCmdOemFanMode, data, length, response, count);
-}
-
 }  // namespace
 
 int ShowFanMode() {
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
   const uint8_t request[] = {kFanGetCurrentMode};
-  const uint8_t cc = IpmiRequestForData(kNetFnOemController, kCmdOemFanMode, request, sizeof request, response,
-                                        &count, kCurrentModeReplyLength);
+  const uint8_t cc =
+      IpmiRequestForData(kNetFnOemController, kCmdOemFanMode, request, response, &count, kCurrentModeReplyLength);
   if (cc != kCcSuccess) {
     Printf("Failed to get fan speed mode, Completion Code=%02Xh\n", cc);
     return kStatusFailed;
@@ -60,7 +57,8 @@ void ListFanModes() {
   uint32_t count = 0;
   const uint8_t request[] = {kFanGetSupportedModes};
   uint8_t mask = kAllModes;
-  if (FanModeRequest(request, sizeof request, response, &count) == kCcSuccess && count == kSupportedModesReplyLength) {
+  if (IpmiRequest(kBmcSlaveAddress, kNetFnOemController, kCmdOemFanMode, request, response, &count) == kCcSuccess &&
+      count == kSupportedModesReplyLength) {
     mask = response[0];
   }
   Printf("%s", mask == kAllModes ? "Fan Modes:\n" : "Supported Fan modes:\n");
@@ -70,10 +68,8 @@ void ListFanModes() {
 }
 
 int SetFanMode(uint8_t mode) {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
   const uint8_t request[] = {kFanSetMode, mode};
-  const uint8_t cc = FanModeRequest(request, sizeof request, response, &count);
+  const uint8_t cc = IpmiCommand(kNetFnOemController, kCmdOemFanMode, request);
   if (cc != kCcSuccess) {
     Printf("Failed to set fan speed mode, Completion Code=%02Xh\n", cc);
     return kStatusFailed;

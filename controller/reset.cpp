@@ -1,48 +1,21 @@
 #include "controller/reset.hpp"
 
-#include "app/exit_status.hpp"
-#include "app/switches.hpp"
+#include "controller/controller_commands.hpp"
 #include "controller/identify.hpp"
 #include "platform/platform.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
+
+bool waitAfterReset;
 
 namespace {
 
 constexpr const char kIdentifyFailedFormat[] = "Failed to get IPMI firmware reverison, Completion Code=%02Xh\n";
 
-// One factory-default request: network function, command and its data.
-struct FactoryDefaultRequest {
-  uint8_t netFn;
-  uint8_t cmd;
-  uint8_t data[9];
-  uint8_t dataLength;
-};
-
 constexpr FactoryDefaultRequest kFactoryDefault = {kNetFnOemController, kCmdOemFactoryDefault, {}, 0};
 constexpr FactoryDefaultRequest kFactoryDefaultCleanFruLan = {kNetFnOemController, kCmdOemFactoryDefaultClean, {}, 0};
-// Cleaning only the LAN settings: the request differs by controller family.
-constexpr uint8_t kCleanLanOnly = 0x01;
-constexpr FactoryDefaultRequest kCleanLanByCleanCommand = {
-    kNetFnOemController, kCmdOemFactoryDefaultClean, {kCleanLanOnly}, 1};
-constexpr FactoryDefaultRequest kCleanLanByOwnCommand = {kNetFnOemController, kCmdOemFactoryDefaultCleanLan, {}, 0};
-// OEM/Group request: IANA enterprise number 002B5Eh, least significant byte first,
-// then the function bytes.
-constexpr FactoryDefaultRequest kCleanLanByOemGroup = {
-    kNetFnOemGroup, kCmdOemGroupFactoryDefault, {0x5E, 0x2B, 0x00, 0x0A, 0x01, 0xFF, 0x00, 0x00, 0x00}, 9};
-
-struct CleanLanChoice {
-  uint8_t bmcType;
-  const FactoryDefaultRequest* request;
-};
-constexpr CleanLanChoice kCleanLanRequests[] = {
-    {2, &kCleanLanByOemGroup},     {3, &kCleanLanByOwnCommand},   {4, &kCleanLanByOwnCommand},
-    {5, &kCleanLanByOwnCommand},   {6, &kCleanLanByOwnCommand},   {7, &kCleanLanByOwnCommand},
-    {8, &kCleanLanByOwnCommand},   {9, &kCleanLanByOwnCommand},   {10, &kCleanLanByCleanCommand},
-    {11, &kCleanLanByCleanCommand}, {12, &kCleanLanByCleanCommand}, {13, &kCleanLanByOwnCommand},
-    {14, &kCleanLanByOwnCommand},  {15, &kCleanLanByCleanCommand},
-};
 
 // The restart wait: one-second steps, silent for the first 60 (the BMC is still
 // restarting), then probed once per step; a line break after the 80th dot.
@@ -55,10 +28,7 @@ constexpr uint8_t kNotProbed = 0xFF;
 int FinishRequest() { return waitAfterReset ? WaitForBmcRestart() : kStatusSuccess; }
 
 int SendFactoryDefault(const FactoryDefaultRequest& request) {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  if (IpmiRequest(kBmcSlaveAddress, request.netFn, request.cmd, request.data, request.dataLength, response, &count) !=
-      kCcSuccess) {
+  if (IpmiCommand(request.netFn, request.cmd, request.Data()) != kCcSuccess) {
     Printf("Failed to reset the BMC to the factory default.\n");
     return kStatusFailed;
   }
@@ -77,9 +47,7 @@ bool Identify() {
 }  // namespace
 
 int ColdResetBmc() {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdColdReset, nullptr, 0, response, &count);
+  const uint8_t cc = IpmiCommand(kNetFnApp, kCmdColdReset);
   if (cc != kCcSuccess) {
     Printf("Failed to perform BMC cold reset, Completion Code=%02Xh\n", cc);
     return kStatusFailed;
@@ -100,8 +68,8 @@ int FactoryDefaultCleanFruLan() {
 
 int FactoryDefaultCleanLan() {
   if (!Identify()) return kStatusFailed;
-  for (const CleanLanChoice& choice : kCleanLanRequests) {
-    if (choice.bmcType == BmcType) return SendFactoryDefault(*choice.request);
+  if (const ControllerFamily* family = FindControllerFamily(BmcType)) {
+    return SendFactoryDefault(*family->cleanLanRequest);
   }
   Printf("Reset to factory default function does not support IPMI 1.5.\n");
   return kStatusUnsupported;

@@ -2,6 +2,10 @@
 // optional wait (waitAfterReset) until the BMC answers again.
 #pragma once
 
+// After a cold reset or factory default, wait until the BMC answers again
+// ("-d"; set by the dispatcher).
+extern bool waitAfterReset;
+
 // Results: 0 success, 11 failure, 13 a factory default the controller does not
 // support; with waitAfterReset set, an accepted request gives WaitForBmcRestart's.
 int ColdResetBmc();

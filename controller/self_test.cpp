@@ -1,6 +1,7 @@
 #include "controller/self_test.hpp"
 
-#include "app/exit_status.hpp"
+#include "controller/controller_commands.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -63,7 +64,7 @@ int ShowSelfTest() {
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
   const uint8_t cc =
-      IpmiRequestForData(kNetFnApp, kCmdGetSelfTestResults, nullptr, 0, response, &count, kSelfTestResponseBytes);
+      IpmiRequestForData(kNetFnApp, kCmdGetSelfTestResults, {}, response, &count, kSelfTestResponseBytes);
   if (cc != kCcSuccess) {
     Printf("Failed to get self test result, Completion Code=%02Xh\n", cc);
     return kStatusFailed;

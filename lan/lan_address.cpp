@@ -1,6 +1,6 @@
 #include "lan/lan_address.hpp"
 
-#include "app/exit_status.hpp"
+#include "support/exit_status.hpp"
 #include "lan/address_text.hpp"
 #include "lan/lan_parameters.hpp"
 #include "platform/platform.hpp"

@@ -25,8 +25,8 @@ uint8_t GetLanParameter(uint8_t selector, uint8_t* value, uint32_t length) {
   const uint8_t request[] = {kLanChannel, selector, 0x00 /*set selector*/, 0x00 /*block selector*/};
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnTransport, kCmdGetLanConfigurationParameters, request,
-                                        sizeof request, response, &count, kRevisionBytes + length);
+  const uint8_t cc = IpmiRequestForData(kNetFnTransport, kCmdGetLanConfigurationParameters, request, response,
+                                        &count, kRevisionBytes + length);
   if (cc == kCcSuccess) CopyBytes(value, response + kRevisionBytes, length);
   return cc;
 }
@@ -35,10 +35,7 @@ uint8_t SetLanParameter(uint8_t selector, const uint8_t* value, uint32_t length)
   uint8_t request[2 + kMaxParameterBytes] = {kLanChannel, selector};
   if (length > kMaxParameterBytes) return kCcRequestDataLengthInvalid;
   CopyBytes(request + 2, value, length);
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  return IpmiRequest(kBmcSlaveAddress, kNetFnTransport, kCmdSetLanConfigurationParameters, request,
-                     static_cast<int>(2 + length), response, &count);
+  return IpmiCommand(kNetFnTransport, kCmdSetLanConfigurationParameters, std::span(request, 2 + length));
 }
 
 uint8_t ReadLanIpAddress(char* text) { return ReadDottedQuad(kLanParamIpAddress, text); }

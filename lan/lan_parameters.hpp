@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+// Transport commands, NetFn 0Ch (IPMI 2.0 section 23).
+inline constexpr uint8_t kCmdSetLanConfigurationParameters = 0x01;
+inline constexpr uint8_t kCmdGetLanConfigurationParameters = 0x02;
+
 // LAN configuration parameter selectors (IPMI 2.0 table 23-4).
 inline constexpr uint8_t kLanParamIpAddress = 0x03;
 inline constexpr uint8_t kLanParamIpAddressSource = 0x04;

@@ -1,6 +1,6 @@
 #include "lan/vlan_arp.hpp"
 
-#include "app/exit_status.hpp"
+#include "support/exit_status.hpp"
 #include "lan/lan_parameters.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi_defs.hpp"

@@ -10,10 +10,10 @@ namespace {
 constexpr unsigned kFrameHeaderBytes = 2;  // NetFn/LUN, command
 }
 
-uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, const uint8_t* data, int dataLen,
-                    uint8_t* respData, uint32_t* respLen) {
+uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data,
+                    std::span<uint8_t> response, uint32_t* responseLength) {
   (void)rsAddr;
-  if (dataLen < 0 || dataLen > kMaxRequestData) return kCcRequestDataLengthInvalid;
+  if (data.size() > kMaxRequestData) return kCcRequestDataLengthInvalid;
 
   // The firmware's protocol instances may change between requests (a driver
   // reconnected, a root bridge rebound), so the binding is looked up every time.
@@ -25,23 +25,34 @@ uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, const uint8_t* d
   uint8_t frame[kFrameHeaderBytes + kMaxRequestData];
   frame[0] = static_cast<uint8_t>(netFn << 2);  // LUN 00b
   frame[1] = cmd;
-  if (dataLen > 0) CopyBytes(frame + kFrameHeaderBytes, data, static_cast<size_t>(dataLen));
+  CopyBytes(frame + kFrameHeaderBytes, data.data(), data.size());
 
-  uint8_t response[kKcsReceiveBufferSize];
-  uint8_t responseCount = 0;
-  if (KcsTransfer(frame, static_cast<uint8_t>(dataLen + kFrameHeaderBytes), response, &responseCount) != 0) {
+  uint8_t received[kKcsReceiveBufferSize];
+  uint8_t receivedCount = 0;
+  if (KcsTransfer(frame, static_cast<uint8_t>(data.size() + kFrameHeaderBytes), received, &receivedCount) != 0) {
     return kCcTransferFailed;
   }
-  // KcsTransfer succeeds only with a completion code, so responseCount >= 1.
-  const uint32_t dataCount = responseCount - 1u;
-  *respLen = dataCount;
-  CopyBytes(respData, response + 1, dataCount);
-  return response[0];
+  // KcsTransfer succeeds only with a completion code, so receivedCount >= 1.
+  const uint32_t dataCount = receivedCount - 1u;
+  if (dataCount > response.size()) {
+    Printf("Error: IPMI response longer than expected (%u data bytes, room for %u).\n", dataCount,
+           static_cast<unsigned>(response.size()));
+    return kCcTransferFailed;
+  }
+  *responseLength = dataCount;
+  CopyBytes(response.data(), received + 1, dataCount);
+  return received[0];
 }
 
-uint8_t IpmiRequestForData(uint8_t netFn, uint8_t cmd, const uint8_t* data, int dataLen, uint8_t* respData,
-                           uint32_t* respLen, uint32_t minimumData) {
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, dataLen, respData, respLen);
-  if (cc == kCcSuccess && *respLen < minimumData) return kCcResponseTooShort;
+uint8_t IpmiRequestForData(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, std::span<uint8_t> response,
+                           uint32_t* responseLength, uint32_t minimumData) {
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, response, responseLength);
+  if (cc == kCcSuccess && *responseLength < minimumData) return kCcResponseTooShort;
   return cc;
+}
+
+uint8_t IpmiCommand(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data) {
+  uint8_t ignored[kKcsMaxResponseData];
+  uint32_t count = 0;
+  return IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, ignored, &count);
 }

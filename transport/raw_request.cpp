@@ -1,6 +1,6 @@
 #include "transport/raw_request.hpp"
 
-#include "app/exit_status.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -37,19 +37,19 @@ uint8_t ReadHexOperand(const char* text) {
 }
 
 int RawRequest(int argc, char* operands[]) {
-  const int dataCount = argc - kArgumentsBeforeData;
+  const size_t dataCount = static_cast<size_t>(argc - kArgumentsBeforeData);
   if (dataCount > kMaxRequestData) {
-    Printf("Too many data bytes: one request carries at most %d.\n", kMaxRequestData);
+    Printf("Too many data bytes: one request carries at most %zu.\n", kMaxRequestData);
     return kStatusInvalidOperand;
   }
   const uint8_t netFn = ReadHexOperand(operands[0]);
   const uint8_t cmd = ReadHexOperand(operands[1]);
   uint8_t data[kMaxRequestData];
-  for (int i = 0; i < dataCount; ++i) data[i] = ReadHexOperand(operands[2 + i]);
+  for (size_t i = 0; i < dataCount; ++i) data[i] = ReadHexOperand(operands[2 + i]);
 
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, data, dataCount, response, &count);
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, std::span(data, dataCount), response, &count);
   if (cc != kCcSuccess) {
     Printf("IPMI command not completed normally, Completion Code=%02Xh\n", cc);
     return kStatusFailed;

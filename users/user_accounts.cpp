@@ -1,6 +1,6 @@
 #include "users/user_accounts.hpp"
 
-#include "app/exit_status.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi_defs.hpp"

@@ -16,10 +16,6 @@ constexpr uint8_t kPasswordSize20 = 0x80;
 // Set User Access byte 4: the user's own session limit; 0 means none of its own.
 constexpr uint8_t kNoSessionLimit = 0x00;
 
-uint8_t AppRequest(uint8_t cmd, const uint8_t* data, int length, uint8_t* response, uint32_t* count) {
-  return IpmiRequest(kBmcSlaveAddress, kNetFnApp, cmd, data, length, response, count);
-}
-
 // Copies text into a fixed field, zero-filled; never more than the field holds.
 void FillField(uint8_t* field, uint32_t fieldLength, const char* text) {
   FillBytes(field, 0, fieldLength);
@@ -31,9 +27,7 @@ uint8_t SetUserPassword(uint8_t id, uint8_t operation, const char* password) {
   request[0] = static_cast<uint8_t>(id | kPasswordSize20);
   request[1] = operation;
   FillField(request + 2, kPasswordFieldLength, password);
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  return AppRequest(kCmdSetUserPassword, request, sizeof request, response, &count);
+  return IpmiCommand(kNetFnApp, kCmdSetUserPassword, request);
 }
 
 }  // namespace
@@ -49,8 +43,8 @@ uint8_t ReadUserAccess(uint8_t id, UserAccess* access) {
   const uint8_t request[] = {kLanChannel, id};
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnApp, kCmdGetUserAccess, request, sizeof request, response, &count,
-                                        kChannelAccessByte + 1);
+  const uint8_t cc =
+      IpmiRequestForData(kNetFnApp, kCmdGetUserAccess, request, response, &count, kChannelAccessByte + 1);
   if (cc != kCcSuccess) return cc;
   access->maxUserIds = response[kMaxUserIdsByte];
   access->enableStatus = response[kEnableStatusByte];
@@ -62,8 +56,7 @@ uint8_t ReadUserName(uint8_t id, uint8_t name[kUserNameFieldLength]) {
   const uint8_t request[] = {id};
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnApp, kCmdGetUserName, request, sizeof request, response, &count,
-                                        kUserNameFieldLength);
+  const uint8_t cc = IpmiRequestForData(kNetFnApp, kCmdGetUserName, request, response, &count, kUserNameFieldLength);
   if (cc == kCcSuccess) CopyBytes(name, response, kUserNameFieldLength);
   return cc;
 }
@@ -72,9 +65,7 @@ uint8_t WriteUserName(uint8_t id, const char* name) {
   uint8_t request[1 + kUserNameFieldLength];
   request[0] = id;
   FillField(request + 1, kUserNameFieldLength, name);
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  return AppRequest(kCmdSetUserName, request, sizeof request, response, &count);
+  return IpmiCommand(kNetFnApp, kCmdSetUserName, request);
 }
 
 uint8_t WriteUserPassword(uint8_t id, const char* password) { return SetUserPassword(id, kPasswordSet, password); }
@@ -83,9 +74,7 @@ uint8_t WriteUserEnable(uint8_t id, uint8_t operation) { return SetUserPassword(
 
 uint8_t WriteUserAccessBits(uint8_t accessByte, uint8_t id, uint8_t privilege) {
   const uint8_t request[] = {accessByte, id, privilege, kNoSessionLimit};
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  return AppRequest(kCmdSetUserAccess, request, sizeof request, response, &count);
+  return IpmiCommand(kNetFnApp, kCmdSetUserAccess, request);
 }
 
 uint8_t WriteUserAccess(uint8_t id, uint8_t privilege) {

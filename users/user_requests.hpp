@@ -4,6 +4,13 @@
 
 #include <cstdint>
 
+// User commands, NetFn 06h (IPMI 2.0 appendix G).
+inline constexpr uint8_t kCmdSetUserAccess = 0x43;
+inline constexpr uint8_t kCmdGetUserAccess = 0x44;
+inline constexpr uint8_t kCmdSetUserName = 0x45;
+inline constexpr uint8_t kCmdGetUserName = 0x46;
+inline constexpr uint8_t kCmdSetUserPassword = 0x47;
+
 // Fixed fields of Set User Name and of Set User Password's 20-byte form.
 inline constexpr uint32_t kUserNameFieldLength = 16;
 inline constexpr uint32_t kPasswordFieldLength = 20;
@@ -28,13 +35,16 @@ inline constexpr uint8_t kAccessLinkAuthentication = 0x20;
 inline constexpr uint8_t kAccessIpmiMessaging = 0x10;
 
 // What Get User Access reports for one user on the LAN channel (response bytes
-// 0, 1 and 3); bytes the BMC did not send read as 00h.
+// 0, 1 and 3), as received. IPMI puts the counts in bits 5:0; the listing reads
+// them with a 1Fh mask (users/user_accounts.cpp).
 struct UserAccess {
-  uint8_t maxUserIds;     // bits 5:0
+  uint8_t maxUserIds;     // bits 5:0 the number of user IDs
   uint8_t enableStatus;   // bits 7:6 enable status, 5:0 count of enabled IDs
   uint8_t channelAccess;  // bits 3:0 privilege limit
 };
 
+// A reply shorter than its four bytes gives kCcResponseTooShort (CEh) and
+// leaves *access unchanged.
 uint8_t ReadUserAccess(uint8_t id, UserAccess* access);
 // name: up to 16 bytes, sent zero-filled.
 uint8_t WriteUserName(uint8_t id, const char* name);
@@ -48,7 +58,8 @@ uint8_t WriteUserEnable(uint8_t id, uint8_t operation);
 uint8_t WriteUserAccessBits(uint8_t accessByte, uint8_t id, uint8_t privilege);
 // Set User Access with link authentication and IPMI messaging enabled.
 uint8_t WriteUserAccess(uint8_t id, uint8_t privilege);
-// Get User Name: the 16 name bytes (bytes the BMC did not send are 00h).
+// Get User Name: the 16 name bytes; a reply shorter than 16 bytes gives
+// kCcResponseTooShort (CEh) and leaves name unchanged.
 uint8_t ReadUserName(uint8_t id, uint8_t name[kUserNameFieldLength]);
 
 // Whether text fits a field of that many bytes (the terminating NUL not counted).

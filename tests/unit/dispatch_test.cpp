@@ -13,13 +13,14 @@ constexpr const char kVlanTag[] = "Please enter an integer between 1 and 4094 in
 constexpr const char kInvalidMode[] = "Invalid mode.\n";
 constexpr const char kInvalidParameters[] = "Invalid parameters.\n";
 
+// The operation a form runs, by name; "" when the dispatcher ends the run itself.
 struct Expect {
   std::vector<std::string> args;  // after the program name
-  Operation operation;
-  int status = 0;  // with Operation::None
+  std::string operation;
+  int status = 0;  // with no operation
   const char* message = nullptr;
-  int flag = 0;
-  std::vector<int> numbers = {};
+  int on = 0;
+  std::vector<int> numbers = {};  // the form's decimal operands, in the order it lists them
   bool wait = false;
 };
 
@@ -31,7 +32,7 @@ Selection Select(std::vector<std::string> args) {
   argv.clear();
   for (auto& a : storage) argv.push_back(a.data());
   argv.push_back(nullptr);
-  return SelectOperation(static_cast<int>(storage.size()), argv.data());
+  return SelectCommand(static_cast<int>(storage.size()), argv.data());
 }
 
 std::string Describe(const std::vector<std::string>& args) {
@@ -40,89 +41,85 @@ std::string Describe(const std::vector<std::string>& args) {
   return text;
 }
 
+// The decimal operands a form read, in the order it lists them.
+std::vector<int> DecimalOperands(const Selection& s) {
+  std::vector<int> numbers;
+  for (const OperandAt& operand : s.form->operands) {
+    if (operand.position == 0) break;
+    switch (operand.kind) {
+      case OperandKind::VlanTag: numbers.push_back(s.operands.vlanTag); break;
+      case OperandKind::FanMode: numbers.push_back(s.operands.fanMode); break;
+      case OperandKind::UserId: numbers.push_back(s.operands.userId); break;
+      case OperandKind::Privilege: numbers.push_back(s.operands.privilege); break;
+      default: break;
+    }
+  }
+  return numbers;
+}
+
 void Check(const Expect& e) {
   SCOPED_TRACE(Describe(e.args));
   const Selection s = Select(e.args);
-  EXPECT_EQ(s.operation, e.operation);
-  if (e.operation == Operation::None) {
+  if (e.operation.empty()) {
+    EXPECT_EQ(s.form, nullptr);
     EXPECT_EQ(s.status, e.status);
     EXPECT_STREQ(s.message, e.message);
     return;
   }
-  EXPECT_EQ(s.flag, e.flag);
-  for (size_t i = 0; i < e.numbers.size(); ++i) EXPECT_EQ(s.number[i], e.numbers[i]) << "operand " << i;
-  EXPECT_EQ(s.waitAfterReset, e.wait);
+  ASSERT_NE(s.form, nullptr);
+  EXPECT_EQ(s.form->operation, e.operation);
+  EXPECT_EQ(s.operands.on, e.on == 1);
+  EXPECT_EQ(DecimalOperands(s), e.numbers);
+  EXPECT_EQ(s.form->waitAfterReset, e.wait);
 }
 
-Expect Usage(std::vector<std::string> args) { return {std::move(args), Operation::None, 31}; }
-Expect Message(std::vector<std::string> args, const char* message) {
-  return {std::move(args), Operation::None, 12, message};
-}
+Expect Usage(std::vector<std::string> args) { return {std::move(args), "", 31}; }
+Expect Message(std::vector<std::string> args, const char* message) { return {std::move(args), "", 12, message}; }
 
 TEST(Dispatch, EveryCommandForm) {
-  using O = Operation;
   const Expect cases[] = {
-      {{"-m"}, O::ShowIpAndMac},
-      {{"-m", "10.0.0.5"}, O::SetIpAddress},
-      {{"-a", "00:11:22:33:44:55"}, O::SetMacAddress},
-      {{"-k"}, O::ShowSubnetMask},
-      {{"-k", "255.255.255.0"}, O::SetSubnetMask},
-      {{"-dhcp"}, O::ShowDhcpState},
-      {{"-dhcp", "on"}, O::SetDhcp, 0, nullptr, 1},
-      {{"-dhcp", "off"}, O::SetDhcp, 0, nullptr, 0},
-      {{"-g"}, O::ShowGateway},
-      {{"-g", "10.0.0.1"}, O::SetGateway},
-      {{"-r"}, O::ColdResetBmc},
-      {{"-r", "-d"}, O::ColdResetBmc, 0, nullptr, 0, {}, true},
-      {{"-garp", "on"}, O::SetGratuitousArp, 0, nullptr, 1},
-      {{"-garp", "off"}, O::SetGratuitousArp, 0, nullptr, 0},
-      {{"-fd"}, O::FactoryDefault},
-      {{"-fd", "-d"}, O::FactoryDefault, 0, nullptr, 0, {}, true},
-      {{"-fdl"}, O::FactoryDefaultCleanLan},
-      {{"-fdl", "-d"}, O::FactoryDefaultCleanLan, 0, nullptr, 0, {}, true},
-      {{"-fde"}, O::FactoryDefaultCleanFruLan},
-      {{"-fde", "-d"}, O::FactoryDefaultCleanFruLan, 0, nullptr, 0, {}, true},
-      {{"-ver"}, O::ShowFirmwareVersion},
-      {{"-vlan"}, O::ShowVlanState},
-      {{"-vlan", "on"}, O::SetVlan, 0, nullptr, 1, {0}},
-      {{"-vlan", "off"}, O::SetVlan, 0, nullptr, 0, {0}},
-      {{"-vlan", "on", "4094"}, O::SetVlan, 0, nullptr, 1, {4094}},
-      {{"-vlan", "on", "1"}, O::SetVlan, 0, nullptr, 1, {1}},
-      {{"-vlan", "on", "12abc"}, O::SetVlan, 0, nullptr, 1, {12}},
-      {{"-vlan", "on", " +300"}, O::SetVlan, 0, nullptr, 1, {300}},
-      {{"-selftest"}, O::ShowSelfTest},
-      {{"-raw", "06", "01"}, O::RawRequest},
-      {{"-raw", "06", "01", "00", "ff"}, O::RawRequest},
-      {{"-fru", "info"}, O::ShowFruInfo},
-      {{"-fru", "list"}, O::ListFru},
-      {{"-fru", "cthelp"}, O::ShowChassisTypes},
-      {{"-fru", "help"}, O::ShowFruHelp},
-      {{"-fru", "CT"}, O::ShowFruField},
-      {{"-fru", "pAt"}, O::ShowFruField},
-      {{"-fru1", "bv"}, O::ShowFruField},
-      {{"-fru1", "BV"}, O::ShowFruField},
-      {{"-fru", "1m"}, O::UpdateFruFromSmbios},
-      {{"-fru1", "3s"}, O::UpdateFruFromSmbios},
-      {{"-fru", "bv", "value"}, O::WriteFruField},
-      {{"-fru", "BPN", "value"}, O::WriteFruField},
-      {{"-fru", "backup", "fru.bin"}, O::BackupFru},
-      {{"-fru1", "restore", "fru.bin"}, O::RestoreFru},
-      {{"-sel", "info"}, O::ShowSelInfo},
-      {{"-sel", "list"}, O::ListSel},
-      {{"-sel", "del"}, O::ClearSel},
-      {{"-sel", "raw"}, O::DumpSelRaw},
-      {{"-sdr"}, O::ListSensors},
-      {{"-fan"}, O::ShowFanMode},
-      {{"-fan", "0"}, O::SetFanMode, 0, nullptr, 0, {0}},
-      {{"-fan", "4"}, O::SetFanMode, 0, nullptr, 0, {4}},
-      {{"-user", "list"}, O::ListUsers},
-      {{"-user", "help"}, O::ShowPrivilegeCodes},
-      {{"-user", "del", "200"}, O::DeleteUser, 0, nullptr, 0, {200}},
-      {{"-user", "del", "255"}, O::DeleteUser, 0, nullptr, 0, {255}},
-      {{"-user", "del", "0"}, O::DeleteUser, 0, nullptr, 0, {0}},
-      {{"-user", "level", "3", "4"}, O::SetUserLevel, 0, nullptr, 0, {3, 4}},
-      {{"-user", "setpwd", "3", "secret"}, O::SetUserPassword, 0, nullptr, 0, {3}},
-      {{"-user", "add", "5", "alice", "pw", "4"}, O::AddUser, 0, nullptr, 0, {5, 4}},
+      {{"-m"}, "ShowIpAndMac"},
+      {{"-m", "10.0.0.5"}, "SetIpAddress"},
+      {{"-a", "00:11:22:33:44:55"}, "SetMacAddress"},
+      {{"-k"}, "ShowSubnetMask"},
+      {{"-k", "255.255.255.0"}, "SetSubnetMask"},
+      {{"-dhcp"}, "ShowDhcpState"},
+      {{"-dhcp", "on"}, "SetDhcp", 0, nullptr, 1},
+      {{"-dhcp", "off"}, "SetDhcp", 0, nullptr, 0},
+      {{"-g"}, "ShowGateway"},
+      {{"-g", "10.0.0.1"}, "SetGateway"},
+      {{"-r"}, "ColdResetBmc"},
+      {{"-r", "-d"}, "ColdResetBmc", 0, nullptr, 0, {}, true},
+      {{"-garp", "on"}, "SetGratuitousArp", 0, nullptr, 1},
+      {{"-garp", "off"}, "SetGratuitousArp", 0, nullptr, 0},
+      {{"-fd"}, "FactoryDefault"},
+      {{"-fd", "-d"}, "FactoryDefault", 0, nullptr, 0, {}, true},
+      {{"-fdl"}, "FactoryDefaultCleanLan"},
+      {{"-fdl", "-d"}, "FactoryDefaultCleanLan", 0, nullptr, 0, {}, true},
+      {{"-fde"}, "FactoryDefaultCleanFruLan"},
+      {{"-fde", "-d"}, "FactoryDefaultCleanFruLan", 0, nullptr, 0, {}, true},
+      {{"-ver"}, "ShowFirmwareVersion"},
+      {{"-vlan"}, "ShowVlanState"},
+      {{"-vlan", "on"}, "SetVlan", 0, nullptr, 1},
+      {{"-vlan", "off"}, "SetVlan", 0, nullptr, 0},
+      {{"-vlan", "on", "4094"}, "SetVlan", 0, nullptr, 1, {4094}},
+      {{"-vlan", "on", "1"}, "SetVlan", 0, nullptr, 1, {1}},
+      {{"-vlan", "on", "12abc"}, "SetVlan", 0, nullptr, 1, {12}},
+      {{"-vlan", "on", " +300"}, "SetVlan", 0, nullptr, 1, {300}},
+      {{"-selftest"}, "ShowSelfTest"},
+      {{"-raw", "06", "01"}, "RawRequest"},
+      {{"-raw", "06", "01", "00", "ff"}, "RawRequest"},
+      {{"-fan"}, "ShowFanMode"},
+      {{"-fan", "0"}, "SetFanMode", 0, nullptr, 0, {0}},
+      {{"-fan", "4"}, "SetFanMode", 0, nullptr, 0, {4}},
+      {{"-user", "list"}, "ListUsers"},
+      {{"-user", "help"}, "ShowPrivilegeCodes"},
+      {{"-user", "del", "200"}, "DeleteUser", 0, nullptr, 0, {200}},
+      {{"-user", "del", "255"}, "DeleteUser", 0, nullptr, 0, {255}},
+      {{"-user", "del", "0"}, "DeleteUser", 0, nullptr, 0, {0}},
+      {{"-user", "level", "3", "4"}, "SetUserLevel", 0, nullptr, 0, {3, 4}},
+      {{"-user", "setpwd", "3", "secret"}, "SetUserPasswordCommand", 0, nullptr, 0, {3}},
+      {{"-user", "add", "5", "alice", "pw", "4"}, "AddUser", 0, nullptr, 0, {5, 4}},
   };
   for (const Expect& e : cases) Check(e);
 }
@@ -192,6 +189,46 @@ TEST(Dispatch, OperandChecksAtTheirBoundaries) {
       Message({"-user", "add", "2", "bob", "pw", "-4"}, kInvalidParameters),
   };
   for (const Expect& e : cases) Check(e);
+}
+
+// Text operands reach the operation as typed, each under its own name.
+TEST(Dispatch, TextOperandsAreHandedOverByName) {
+  const Selection add = Select({"-user", "add", "5", "alice", "pw", "4"});
+  ASSERT_NE(add.form, nullptr);
+  EXPECT_STREQ(add.operands.userName, "alice");
+  EXPECT_STREQ(add.operands.password, "pw");
+  const Selection setpwd = Select({"-user", "setpwd", "3", "secret"});
+  ASSERT_NE(setpwd.form, nullptr);
+  EXPECT_STREQ(setpwd.operands.password, "secret");
+  const Selection ip = Select({"-m", "10.0.0.5"});
+  ASSERT_NE(ip.form, nullptr);
+  EXPECT_STREQ(ip.operands.text, "10.0.0.5");
+  // Without a tag, SetVlan gets 0: keep the tag the BMC holds.
+  EXPECT_EQ(Select({"-vlan", "on"}).operands.vlanTag, 0);
+  const Selection raw = Select({"-raw", "06", "01", "ff"});
+  ASSERT_NE(raw.form, nullptr);
+  EXPECT_EQ(raw.operands.argc, 5);
+  EXPECT_STREQ(raw.operands.rawOperands[0], "06");
+  EXPECT_STREQ(raw.operands.rawOperands[2], "ff");
+}
+
+// Every row reads only arguments its counts guarantee, and every row runs
+// something; a row that read past argc would read the terminating null.
+TEST(Dispatch, EveryFormReadsOnlyArgumentsItTakes) {
+  const CommandTable table = AllCommandForms();
+  ASSERT_GT(table.count, 0);
+  for (int i = 0; i < table.count; ++i) {
+    const CommandForm& form = table.forms[i];
+    SCOPED_TRACE(std::string(form.word) + " " + form.operation);
+    EXPECT_NE(form.run, nullptr);
+    EXPECT_LE(form.minArgc, form.maxArgc);
+    if (form.subWord.exact != nullptr || form.subWord.matches != nullptr) EXPECT_GE(form.minArgc, 3);
+    for (const OperandAt& operand : form.operands) {
+      if (operand.position == 0) break;
+      EXPECT_GE(operand.position, 2);
+      EXPECT_LT(operand.position, form.minArgc);
+    }
+  }
 }
 
 TEST(Dispatch, FruModeFollowsTheCommandWordBeforeTheCount) {

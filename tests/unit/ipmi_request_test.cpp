@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/host/host_session.hpp"
+#include "controller/controller_commands.hpp"
 #include "transport/ipmi_defs.hpp"
 #include "transport/kcs.hpp"
 
@@ -59,7 +60,7 @@ TEST_F(IpmiRequestTest, FramesNetFnCommandAndData) {
   };
   for (const Case& c : cases) {
     Start();
-    IpmiRequest(kBmcSlaveAddress, c.netFn, c.cmd, c.data.data(), static_cast<int>(c.data.size()), resp_, &count_);
+    IpmiRequest(kBmcSlaveAddress, c.netFn, c.cmd, c.data, resp_, &count_);
     const auto& trace = bmc_->Kcs().PortTrace();
     EXPECT_EQ(std::vector<std::string>(trace.begin(), trace.begin() + static_cast<long>(c.trace.size())), c.trace);
   }
@@ -67,7 +68,7 @@ TEST_F(IpmiRequestTest, FramesNetFnCommandAndData) {
 
 TEST_F(IpmiRequestTest, SplitsCompletionCodeAndData) {
   Start();
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_);
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_);
   EXPECT_EQ(cc, kCcSuccess);
   const auto expected = DefaultScenario().state.deviceId;
   ASSERT_EQ(count_, expected.size());
@@ -79,7 +80,7 @@ TEST_F(IpmiRequestTest, CompletionCodeWithoutDataLeavesTheBufferAlone) {
   for (uint8_t code : {uint8_t{0x00}, uint8_t{0xC1}, uint8_t{0x03}}) {
     Start(Answering({0x1C, 0x01, code}));
     resp_[0] = 0x77;
-    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), code);
+    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), code);
     EXPECT_EQ(count_, 0u);
     EXPECT_EQ(resp_[0], 0x77);
   }
@@ -87,7 +88,7 @@ TEST_F(IpmiRequestTest, CompletionCodeWithoutDataLeavesTheBufferAlone) {
 
 TEST_F(IpmiRequestTest, DataAreDeliveredWhateverTheCompletionCode) {
   Start(Answering({0x1C, 0x01, 0xD5, 0x12, 0x34}));
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), 0xD5);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), 0xD5);
   ASSERT_EQ(count_, 2u);
   EXPECT_EQ(resp_[0], 0x12);
   EXPECT_EQ(resp_[1], 0x34);
@@ -100,7 +101,7 @@ TEST_F(IpmiRequestTest, LongestResponseFillsHundredNinetySevenBytes) {
   frame[2] = 0x00;
   Start(Answering(frame));
   FillSentinel();
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), 0x00);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), 0x00);
   EXPECT_EQ(count_, kKcsMaxResponseData);
   EXPECT_EQ(resp_[kKcsMaxResponseData - 1], 0xA5);
   EXPECT_EQ(resp_[kKcsMaxResponseData], 0xEE);  // nothing written past the data
@@ -112,7 +113,7 @@ TEST_F(IpmiRequestTest, TransferFailureReturns03AndTouchesNothing) {
   Start(scenario);
   FillSentinel();
   count_ = 12345;
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), kCcTransferFailed);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), kCcTransferFailed);
   EXPECT_EQ(count_, 12345u);
   EXPECT_EQ(resp_[0], 0xEE);
   EXPECT_EQ(console_, "Error: time out.\n");
@@ -122,7 +123,7 @@ TEST_F(IpmiRequestTest, NoPortAccessIsATransferFailure) {
   Start();
   SelectPortDriver(nullptr);
   count_ = 7;
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, resp_, &count_), kCcTransferFailed);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), kCcTransferFailed);
   EXPECT_EQ(count_, 7u);
   EXPECT_EQ(console_, "Error: No PCI Root Bridge I/O protocol found.\n");
   EXPECT_TRUE(bmc_->Kcs().PortTrace().empty());
@@ -131,16 +132,53 @@ TEST_F(IpmiRequestTest, NoPortAccessIsATransferFailure) {
 TEST_F(IpmiRequestTest, AtMostHundredTenDataBytes) {
   std::vector<uint8_t> data(111, 0x42);
   Start();
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), 110, resp_, &count_), kCcInvalidCommand);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, std::span(data.data(), 110), resp_, &count_), kCcInvalidCommand);
   ASSERT_EQ(Requests().size(), 1u);
   EXPECT_EQ(bmc_->Model().RequestLog()[0].data.size(), 110u);
 
   Start();
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), 111, resp_, &count_),
-            kCcRequestDataLengthInvalid);
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data.data(), -1, resp_, &count_),
-            kCcRequestDataLengthInvalid);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, data, resp_, &count_), kCcRequestDataLengthInvalid);
   EXPECT_TRUE(bmc_->Kcs().PortTrace().empty());
+}
+
+// The caller's room bounds what a response may deliver: exactly the room
+// completes, one byte more is refused without touching the caller's buffers.
+TEST_F(IpmiRequestTest, ResponseLongerThanTheCallersRoomIsRefused) {
+  struct Case {
+    size_t room;
+    size_t dataBytes;
+    bool delivered;
+  };
+  const Case cases[] = {{4, 4, true}, {4, 5, false}, {0, 0, true}, {0, 1, false}, {16, 197, false}, {197, 197, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "room " << c.room << ", data " << c.dataBytes);
+    std::vector<uint8_t> frame = {0x1C, 0x01, 0x00};
+    for (size_t i = 0; i < c.dataBytes; ++i) frame.push_back(static_cast<uint8_t>(i + 1));
+    Start(Answering(frame));
+    console_.clear();
+    FillSentinel();
+    count_ = 0xDEAD;
+    const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, std::span(resp_, c.room), &count_);
+    if (c.delivered) {
+      EXPECT_EQ(cc, kCcSuccess);
+      EXPECT_EQ(count_, c.dataBytes);
+      EXPECT_EQ(console_, "");
+    } else {
+      EXPECT_EQ(cc, kCcTransferFailed);
+      EXPECT_EQ(count_, 0xDEADu);
+      EXPECT_EQ(console_, "Error: IPMI response longer than expected (" + std::to_string(c.dataBytes) +
+                              " data bytes, room for " + std::to_string(c.room) + ").\n");
+    }
+    EXPECT_EQ(resp_[c.room], 0xEE) << "written past the caller's room";
+    if (!c.delivered && c.room > 0) EXPECT_EQ(resp_[0], 0xEE);
+  }
+}
+
+TEST_F(IpmiRequestTest, CommandReportsOnlyTheCompletionCode) {
+  Start(Answering({0x1C, 0x01, 0xC9, 0x01, 0x02}));
+  const uint8_t data[] = {0x07};
+  EXPECT_EQ(IpmiCommand(kNetFnApp, kCmdGetDeviceId, data), 0xC9);
+  EXPECT_EQ(Requests(), std::vector<std::string>{"06 01 07"});
 }
 
 }  // namespace
@@ -173,7 +211,7 @@ TEST(IpmiRequestAnyResponse, CompletesExactlyOrFailsCleanly) {
     uint8_t response[kKcsMaxResponseData + 16];
     std::fill(std::begin(response), std::end(response), uint8_t{0xEE});
     uint32_t count = 0xDEAD;
-    const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, response, &count);
+    const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count);
     CaptureConsole(nullptr);
     SelectPortDriver(nullptr);
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/controller_commands.hpp"
 #include "platform/host/host_session.hpp"
 #include "sim/bmc_model.hpp"
 #include "transport/ipmi.hpp"
@@ -175,11 +176,11 @@ TEST(SimController, KcsInterfaceFailsFastWhileRestartingAndRecovers) {
   CaptureConsole(&console);
   uint8_t response[kKcsMaxResponseData];
   uint32_t count = 0;
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdColdReset, nullptr, 0, response, &count), kCcSuccess);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdColdReset, {}, response, &count), kCcSuccess);
   for (int i = 0; i < 3; ++i) {
     const uint64_t before = bmc.Clock().NowMicroseconds();
     count = 77;
-    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, response, &count),
+    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count),
               kCcTransferFailed);
     EXPECT_EQ(count, 77u);
     EXPECT_LT(bmc.Clock().NowMicroseconds() - before, 10000u);  // bounded polling, no hang
@@ -187,7 +188,7 @@ TEST(SimController, KcsInterfaceFailsFastWhileRestartingAndRecovers) {
   EXPECT_EQ(console, "Error: It is timeout for IBF clear.\nError: It is timeout for IBF clear.\n"
                      "Error: It is timeout for IBF clear.\n");
   bmc.Clock().Advance(2000000);
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, nullptr, 0, response, &count), kCcSuccess);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count), kCcSuccess);
   EXPECT_EQ(count, 15u);
   CaptureConsole(nullptr);
   SelectPortDriver(nullptr);

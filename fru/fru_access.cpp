@@ -1,0 +1,3 @@
+#include "fru/fru_access.hpp"
+
+bool fru1Mode;
