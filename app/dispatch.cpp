@@ -20,6 +20,9 @@ constexpr const char kVlanTagMessage[] = "Please enter an integer between 1 and 
 constexpr const char kInvalidModeMessage[] = "Invalid mode.\n";
 constexpr const char kInvalidParametersMessage[] = "Invalid parameters.\n";
 
+constexpr const char kFruWord[] = "-fru";
+constexpr const char kFru1Word[] = "-fru1";
+
 constexpr int kMinVlanTag = 1;
 constexpr int kMaxVlanTag = 4094;
 constexpr unsigned kMaxFanMode = 4;
@@ -188,8 +191,8 @@ bool SubWordMatches(const SubWordRule& rule, const char* word, bool fru1Mode) {
   return true;
 }
 
-bool FormMatches(const CommandForm& form, int argc, char* argv[], bool fru1Mode) {
-  return StringEquals(form.word, argv[1]) && argc >= form.minArgc && argc <= form.maxArgc &&
+bool FormMatches(const CommandForm& form, const char* word, int argc, char* argv[], bool fru1Mode) {
+  return StringEquals(form.word, word) && argc >= form.minArgc && argc <= form.maxArgc &&
          (argc < 3 || SubWordMatches(form.subWord, argv[2], fru1Mode));
 }
 
@@ -200,11 +203,13 @@ Selection SelectCommand(int argc, char* argv[]) {
   Finish(&s, kStatusUsage);
   if (argc < 2 || argv[1][0] != '-') return s;
 
-  s.fruCommand = StringEquals(argv[1], "-fru") || StringEquals(argv[1], "-fru1");
-  s.fru1Mode = StringEquals(argv[1], "-fru1");
+  s.fruCommand = StringEquals(argv[1], kFruWord) || StringEquals(argv[1], kFru1Word);
+  s.fru1Mode = StringEquals(argv[1], kFru1Word);
+  // "-fru1" takes every form of "-fru"; the sub-word rules see fru1Mode.
+  const char* word = s.fru1Mode ? kFruWord : argv[1];
 
   for (const CommandForm& form : kCommandForms) {
-    if (!FormMatches(form, argc, argv, s.fru1Mode)) continue;
+    if (!FormMatches(form, word, argc, argv, s.fru1Mode)) continue;
     s.form = &form;
     s.status = kStatusSuccess;
     s.operands.on = form.on;
