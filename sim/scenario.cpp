@@ -56,6 +56,7 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   if (root.contains("lan")) ReadLanState(root.at("lan"), &result.state.lan, read);
   if (root.contains("controller")) ReadControllerState(root.at("controller"), &result.state.controller, read);
   if (root.contains("users")) ReadUserState(root.at("users"), &result.state.users, read);
+  if (root.contains("sdr")) ReadSdrState(root.at("sdr"), &result.state.sdr, read);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
@@ -117,6 +118,7 @@ json ScenarioToJson(const Scenario& scenario) {
   root["lan"] = LanStateToJson(scenario.state.lan);
   root["controller"] = ControllerStateToJson(scenario.state.controller);
   root["users"] = UserStateToJson(scenario.state.users);
+  root["sdr"] = SdrStateToJson(scenario.state.sdr);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;

@@ -12,6 +12,7 @@
 
 #include "sim/controller_state.hpp"
 #include "sim/lan_state.hpp"
+#include "sim/sdr_state.hpp"
 #include "sim/user_state.hpp"
 
 // The BMC's own data.
@@ -22,6 +23,7 @@ struct BmcState {
   LanState lan;
   ControllerState controller;
   UserState users;
+  SdrState sdr;
 };
 
 // Answers a request with a completion code instead of handling it. netFn and cmd
