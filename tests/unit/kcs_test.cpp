@@ -141,6 +141,50 @@ TEST(KcsTransfer, TimesOutAfterAHundredWaitsWithoutAByte) {
   EXPECT_EQ(t.elapsedUs, 100 * kByteWaitUs);
 }
 
+// Status reads and waits in the read phase: the first status read after the last
+// request byte comes before any wait, so the first response byte may show at the
+// 100th read after it (after 100 waits) and not later. A stored byte is always
+// followed by one wait before the next status read, so the next byte may show at
+// the 10th read after its predecessor's READ (after 10 waits, 9 of them extra).
+TEST(KcsTransfer, ReadCountdownAllowsALateByteUpToItsLastWait) {
+  constexpr uint64_t kResponseBytes = 18;  // NetFn/LUN, command, the Get Device ID reply
+  const Transfer onTime = RunTransfer(kGetDeviceId);
+  ASSERT_EQ(onTime.result, 0) << onTime.console;
+  struct Case {
+    unsigned afterByte;  // response bytes taken before the late one
+    unsigned lateReads;  // status reads that still show OBF clear
+    bool inTime;
+  };
+  const Case cases[] = {
+      {0, 100, true},  {0, 101, false},                   // the first byte: 100 waits
+      {1, 1, true},    {1, 9, true},    {1, 10, false},   // the second byte: 10 waits
+      {17, 9, true},   {17, 10, false},                   // the last byte
+      {18, 9, true},   {18, 10, false},                   // going idle after the last byte
+  };
+  for (const Case& c : cases) {
+    KcsFaults faults;
+    faults.obfLateReads = c.lateReads;
+    faults.obfLateAfterByte = c.afterByte;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE("after byte " + std::to_string(c.afterByte) + ", late " + std::to_string(c.lateReads));
+    if (c.inTime) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.console, "");
+      // One more status read and one more wait for every late read.
+      EXPECT_EQ(t.statusReads, onTime.statusReads + c.lateReads);
+      EXPECT_EQ(t.elapsedUs, (kResponseBytes + c.lateReads) * kByteWaitUs);
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      const uint64_t waits = c.afterByte == 0 ? 100 : (c.afterByte - 1) + 10;
+      EXPECT_EQ(t.elapsedUs, waits * kByteWaitUs);
+      // Every byte taken was acknowledged; the late one was never read.
+      EXPECT_EQ(t.trace.size(), 4 + 2 * size_t{c.afterByte});
+    }
+  }
+}
+
 TEST(KcsTransfer, LeadingZeroIsDroppedWithoutCountingAgainstTheWait) {
   KcsFaults faults;
   faults.leadingZeroBytes = 3;
