@@ -20,6 +20,27 @@ struct Transfer {
   std::vector<std::string> trace;
   uint64_t elapsedUs = 0;
   unsigned statusReads = 0;
+  bool runaway = false;  // the guard had to end the transfer
+};
+
+// Ends a transfer that would otherwise never return: past this many data
+// register reads the status register shows IDLE, so the test fails instead of
+// hanging. No transfer here reads anywhere near as many bytes.
+class RunawayGuard : public PortDriver {
+ public:
+  static constexpr unsigned kMaxDataReads = 100000;
+  explicit RunawayGuard(PortDriver* bmc) : bmc_(bmc) {}
+  uint8_t Read8(uint16_t port) override {
+    if (port == kKcsStatusRegister && Tripped()) return 0x00;
+    if (port == kKcsDataRegister) ++dataReads_;
+    return bmc_->Read8(port);
+  }
+  void Write8(uint16_t port, uint8_t value) override { bmc_->Write8(port, value); }
+  bool Tripped() const { return dataReads_ > kMaxDataReads; }
+
+ private:
+  PortDriver* bmc_;
+  unsigned dataReads_ = 0;
 };
 
 Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& faults = {}) {
@@ -27,6 +48,8 @@ Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& fault
   scenario.kcs = faults;
   SimulatedBmc bmc(scenario);
   bmc.Attach(/*sleepForReal=*/false);
+  RunawayGuard guard(&bmc);
+  SelectPortDriver(&guard);
   BindPortAccess();  // as IpmiRequest does before every transfer
   Transfer t;
   CaptureConsole(&t.console);
@@ -38,6 +61,7 @@ Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& fault
   t.trace = bmc.Kcs().PortTrace();
   t.elapsedUs = bmc.Clock().NowMicroseconds();
   t.statusReads = bmc.Kcs().Stats().statusReads;
+  t.runaway = guard.Tripped();
   SelectPortDriver(nullptr);
   return t;
 }
@@ -195,6 +219,59 @@ TEST(KcsTransfer, LeadingZeroIsDroppedWithoutCountingAgainstTheWait) {
   // The zeros are read but never acknowledged with READ.
   EXPECT_EQ(Head(std::vector<std::string>(t.trace.begin() + 4, t.trace.end()), 4),
             (std::vector<std::string>{"R CA2 00", "R CA2 00", "R CA2 00", "R CA2 1C"}));
+}
+
+// Dropped leading zeros have their own budget, the same 0.5 s as the first byte:
+// 500 of them at 1000 us each. The 501st is read and ends the transfer.
+TEST(KcsTransfer, LeadingZerosEndAfterHalfASecondOfThem) {
+  constexpr uint64_t kZeroStallUs = 1000;
+  const struct {
+    unsigned zeros;
+    bool inTime;
+  } cases[] = {{499, true}, {500, true}, {501, false}, {~0u, false}};  // ~0u: 00h for ever
+  for (const auto& c : cases) {
+    KcsFaults faults;
+    faults.leadingZeroBytes = c.zeros;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(c.zeros);
+    EXPECT_FALSE(t.runaway);
+    ASSERT_GE(t.trace.size(), 4u);  // the write phase
+    const std::vector<std::string> readPhase(t.trace.begin() + 4, t.trace.end());
+    if (c.inTime) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.elapsedUs, 18 * kByteWaitUs + c.zeros * kZeroStallUs);
+      ASSERT_GT(readPhase.size(), c.zeros);
+      EXPECT_EQ(readPhase[c.zeros], "R CA2 1C");
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      EXPECT_EQ(t.elapsedUs, 500 * kZeroStallUs);
+      EXPECT_EQ(readPhase, std::vector<std::string>(501, "R CA2 00"));  // never acknowledged
+    }
+  }
+}
+
+// The two budgets do not draw on each other: after 500 zeros the first byte still
+// has its full 100 waits.
+TEST(KcsTransfer, LeadingZerosLeaveTheFirstByteItsFullWait) {
+  for (unsigned lateReads : {100u, 101u}) {
+    KcsFaults faults;
+    faults.leadingZeroBytes = 500;
+    faults.obfLateReads = lateReads;
+    faults.obfLateAfterByte = 0;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(lateReads);
+    if (lateReads == 100) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.elapsedUs, 500 * 1000 + (100 + 18) * kByteWaitUs);
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      EXPECT_EQ(t.elapsedUs, 500 * 1000 + 100 * kByteWaitUs);
+    }
+  }
 }
 
 TEST(KcsTransfer, ResponsesWithoutCompletionCodeFail) {
