@@ -4,7 +4,7 @@
 #include <sys/io.h>
 #endif
 
-#include "sim/kcs_device.hpp"
+#include "transport/kcs.hpp"
 
 namespace {
 
@@ -21,7 +21,8 @@ class HardwarePorts : public PortDriver {
 PortDriver* OpenHardwarePorts(const char** error) {
 #if defined(__x86_64__) || defined(__i386__)
   // The two KCS registers are adjacent: data, then status/command.
-  if (ioperm(kKcsDataPort, 2, 1) != 0) {
+  static_assert(kKcsStatusRegister == kKcsDataRegister + 1);
+  if (ioperm(kKcsDataRegister, 2, 1) != 0) {
     *error = "cannot open I/O ports 0CA2h-0CA3h (needs root)";
     return nullptr;
   }
