@@ -1,5 +1,7 @@
 #include "platform/host/hardware_ports.hpp"
 
+#include <sys/stat.h>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
 #endif
@@ -32,4 +34,12 @@ PortDriver* OpenHardwarePorts(const char** error) {
   *error = "I/O ports exist only on x86";
   return nullptr;
 #endif
+}
+
+const char* FindKernelIpmiDevice(std::span<const char* const> paths) {
+  for (const char* path : paths) {
+    struct stat info;
+    if (stat(path, &info) == 0) return path;
+  }
+  return nullptr;
 }
