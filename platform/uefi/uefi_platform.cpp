@@ -3,7 +3,7 @@
 // - KCS ports 0CA2h/0CA3h are reached through the firmware's PCI Root Bridge I/O
 //   protocol: a UEFI application owns no I/O privilege of its own, and the root
 //   bridge's Io.Read/Io.Write is the firmware's sanctioned way to touch legacy
-//   I/O space (OVMF and server firmware both publish it).
+//   I/O space (OVMF and server firmware both publish it); see port_binding.cpp.
 // - Console text and files go through the UEFI Shell protocol so that the
 //   shell's redirection (`>`, `>>`, `>a`) and current directory apply, with the
 //   firmware's text console as the fallback outside a shell.
@@ -115,44 +115,7 @@ void CloseAllFiles() {
   }
 }
 
-// ---- KCS port access ----------------------------------------------------------
-
-EFI_GUID RootBridgeIoGuid = EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL_GUID;
-EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL* RootBridgeIo;
-
 }  // namespace
-
-bool BindPortAccess() {
-  // Looked up afresh for every IPMI request, so a driver that was reconnected
-  // since the last request is never called through a stale interface. When
-  // several root bridges carry the protocol, the last one found is used.
-  RootBridgeIo = nullptr;
-  UINTN count = 0;
-  EFI_HANDLE* handles = nullptr;
-  EFI_STATUS status =
-      uefi_call_wrapper(BS->LocateHandleBuffer, 5, ByProtocol, &RootBridgeIoGuid, nullptr, &count, &handles);
-  if (!EFI_ERROR(status)) {
-    // Each call stores straight into the binding; its status is not examined.
-    for (UINTN i = 0; i < count; ++i) {
-      uefi_call_wrapper(BS->HandleProtocol, 3, handles[i], &RootBridgeIoGuid, reinterpret_cast<void**>(&RootBridgeIo));
-    }
-  }
-  if (handles != nullptr) uefi_call_wrapper(BS->FreePool, 1, handles);
-  return RootBridgeIo != nullptr;
-}
-
-uint8_t PortRead8(uint16_t port) {
-  // A failed read leaves the value FFh, what an absent ISA device returns on the
-  // bus, so the KCS state machine sees a BMC that is not there.
-  UINT8 value = 0xFF;
-  uefi_call_wrapper(RootBridgeIo->Io.Read, 5, RootBridgeIo, EfiPciIoWidthUint8, static_cast<UINT64>(port), 1, &value);
-  return value;
-}
-
-void PortWrite8(uint16_t port, uint8_t value) {
-  UINT8 byte = value;
-  uefi_call_wrapper(RootBridgeIo->Io.Write, 5, RootBridgeIo, EfiPciIoWidthUint8, static_cast<UINT64>(port), 1, &byte);
-}
 
 void StallMicroseconds(uint32_t microseconds) {
   // Boot Services Stall busy-waits on the firmware's calibrated timer; the KCS
