@@ -51,6 +51,9 @@ bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin);
 int64_t FileTell(PlatformFile* file);
 // Flushes and releases the file; false when a pending write failed.
 bool FileClose(PlatformFile* file);
+// Deletes the named file. true when no file of that name remains: it was
+// deleted, or there was none; false when it is still there.
+bool FileDelete(const char* name);
 
 // ---- Process ---------------------------------------------------------------
 

@@ -115,6 +115,25 @@ void CloseAllFiles() {
   }
 }
 
+// FileDelete on a name already converted to UCS-2.
+bool DeleteFileByPath(CHAR16* path) {
+  SHELL_FILE_HANDLE handle = nullptr;
+  EFI_STATUS status =
+      uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
+  if (!EFI_ERROR(status) && handle != nullptr) {
+    // Closes the handle whatever it returns; EFI_WARN_DELETE_FAILURE when the
+    // file stays.
+    return uefi_call_wrapper(ShellProtocol->DeleteFile, 1, handle) == EFI_SUCCESS;
+  }
+  if (status == EFI_NOT_FOUND) return true;
+  // Not writable (read-only medium or attribute): gone only if it cannot be
+  // opened at all because it is not there.
+  handle = nullptr;
+  status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ);
+  if (!EFI_ERROR(status) && handle != nullptr) uefi_call_wrapper(ShellProtocol->CloseFile, 1, handle);
+  return status == EFI_NOT_FOUND;
+}
+
 // ---- KCS port access ----------------------------------------------------------
 
 EFI_GUID RootBridgeIoGuid = EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL_GUID;
@@ -184,13 +203,7 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
     // FAT has no truncate-on-open: an existing file is deleted first so the new
     // contents never keep a tail of the old ones. A file that cannot be deleted
     // (read-only medium or attribute) is refused rather than half overwritten.
-    status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
-                               EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
-    if (!EFI_ERROR(status) && handle != nullptr) {
-      status = uefi_call_wrapper(ShellProtocol->DeleteFile, 1, handle);
-      if (status != EFI_SUCCESS) return nullptr;  // the handle is closed either way
-    }
-    handle = nullptr;
+    if (!DeleteFileByPath(PathBuffer)) return nullptr;
     status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
                                EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE | EFI_FILE_MODE_CREATE);
   } else {
@@ -260,6 +273,12 @@ bool FileClose(PlatformFile* file) {
   file->inUse = false;
   file->writeFailed = false;
   return ok;
+}
+
+bool FileDelete(const char* name) {
+  if (ShellProtocol == nullptr || name == nullptr) return false;
+  if (!Utf8ToUcs2String(name, reinterpret_cast<char16_t*>(PathBuffer), kMaxPathUnits)) return false;
+  return DeleteFileByPath(PathBuffer);
 }
 
 int RunCommandLine(const char* commandLine) {
