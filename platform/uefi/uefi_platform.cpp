@@ -16,9 +16,9 @@ extern "C" {
 #include <efishellintf.h>
 }
 
-#include "app/tool_main.hpp"
 #include "platform/platform.hpp"
 #include "platform/uefi/ucs2_text.hpp"
+#include "platform/uefi/uefi_application.hpp"
 
 namespace {
 
@@ -35,7 +35,7 @@ constexpr size_t kArgumentBytes = 16384;  // all arguments together, as UTF-8 wi
 
 char ArgumentText[kArgumentBytes];
 char* ArgumentVector[kMaxArguments + 1];
-char ProgramName[] = "tolvane.efi";
+char ProgramName[32];  // argv[0] when the shell gives none
 
 // Copies the shell's UCS-2 arguments into ArgumentText. Returns argc, or -1 when
 // they do not all fit: a command line is never cut short, since a shortened one
@@ -302,12 +302,11 @@ int RunCommandLine(const char* commandLine) {
   }
 }
 
-// gnu-efi's start-up code (crt0) receives the firmware's Microsoft-convention
-// call, applies the image's relocations and calls efi_main with the System V
-// convention: no EFIAPI here.
-extern "C" EFI_STATUS efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable) {
+EFI_STATUS RunUefiApplication(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable, int (*main)(int argc, char* argv[]),
+                              const char* programName) {
   InitializeLib(image, systemTable);
   ImageHandle = image;
+  for (size_t i = 0; i + 1 < sizeof ProgramName && programName[i] != '\0'; ++i) ProgramName[i] = programName[i];
 
   void* interface = nullptr;
   if (!EFI_ERROR(uefi_call_wrapper(BS->HandleProtocol, 3, image, &ShellParametersProtocolGuid, &interface))) {
@@ -333,8 +332,8 @@ extern "C" EFI_STATUS efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable) 
     ConsoleWrite(ConsoleStream::Output, kTooLong, sizeof kTooLong - 1);
     return 12;  // an operand value was rejected
   }
-  int status = ToolMain(argc, ArgumentVector);
+  int status = main(argc, ArgumentVector);
   CloseAllFiles();
-  // The shell shows this as %lasterror% (31 as 0x1F): the tool's exit status.
+  // The shell shows this as %lasterror% (31 as 0x1F): the application's exit status.
   return static_cast<EFI_STATUS>(static_cast<uint32_t>(status));
 }
