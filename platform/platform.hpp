@@ -55,6 +55,21 @@ bool FileClose(PlatformFile* file);
 // deleted, or there was none; false when it is still there.
 bool FileDelete(const char* name);
 
+// ---- SMBIOS tables ----------------------------------------------------------
+
+// The firmware's SMBIOS tables as bytes in memory, for the SMBIOS dump.
+struct SmbiosTableBytes {
+  const uint8_t* entryPoint;  // nullptr: a structure table given without one
+  size_t entryPointLength;    // the bytes readable at entryPoint
+  const uint8_t* structures;  // nullptr: the entry point leads to no table
+  size_t structuresLength;    // the bytes readable at structures
+};
+
+// UEFI: the entry point published in the EFI configuration table (SMBIOS 3.x
+// preferred over 2.x) and the structure table it points to. Host: files (see
+// platform/host/host_smbios.cpp). false when there are no SMBIOS tables.
+bool FindSmbiosTable(SmbiosTableBytes* tables);
+
 // ---- Process ---------------------------------------------------------------
 
 // Runs one command line of the enclosing shell; its status, or -1 when it could
