@@ -13,3 +13,7 @@ extern "C" {
 // Files main left open are closed.
 EFI_STATUS RunUefiApplication(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable, int (*main)(int argc, char* argv[]),
                               const char* programName);
+
+// RunCommandLine's way for whatever it does not start itself: the shell's
+// Execute (in EDK II's shell a nested shell instance, with "-nomap -noversion").
+int RunCommandLineInShell(const char* commandLine);
