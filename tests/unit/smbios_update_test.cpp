@@ -66,36 +66,6 @@ Read ReadFrom(const std::string& content, const char* code) {
   return {result, result == SmbiosTemplateRead::Found ? value : ""};
 }
 
-TEST(SmbiosSelectors, SectionLineAndFieldOfEveryUpdateCode) {
-  struct Row {
-    const char* code;
-    int type;
-    int line;
-    const char* field;
-  };
-  const Row rows[] = {{"1m", 1, 0, "PM"}, {"1p", 1, 1, "PN"}, {"1s", 1, 3, "PS"}, {"2m", 2, 0, "BM"},
-                      {"2p", 2, 1, "BPN"}, {"2s", 2, 3, "BS"}, {"3s", 3, 2, "CS"}};
-  for (const Row& row : rows) {
-    const SmbiosSelector* selector = FindSmbiosSelector(row.code);
-    ASSERT_NE(nullptr, selector) << row.code;
-    EXPECT_EQ(row.type, selector->sectionType) << row.code;
-    EXPECT_EQ(row.line, selector->lineIndex) << row.code;
-    EXPECT_STREQ(row.field, selector->fruField) << row.code;
-  }
-  for (const char* code : {"1S", "3m", "1", "1ss", ""}) EXPECT_EQ(nullptr, FindSmbiosSelector(code)) << code;
-}
-
-TEST(SmbiosTemplateReading, EachCodeTakesItsLineOfItsSection) {
-  const std::pair<const char*, const char*> expected[] = {
-      {"1m", "QEMU"},        {"1p", "Standard PC (Q35 + ICH9, 2009)"}, {"1s", "SYS-SN-0001"}, {"2m", "Board Maker"},
-      {"2p", "BRD-2"},       {"2s", "BRD-SN-0002"},                   {"3s", "CH-SN,0003"}};
-  for (const auto& [code, value] : expected) {
-    const Read read = ReadFrom(kTemplate, code);
-    EXPECT_EQ(SmbiosTemplateRead::Found, read.result) << code;
-    EXPECT_EQ(value, read.value) << code;
-  }
-}
-
 TEST(SmbiosTemplateReading, LineRules) {
   const std::string piece(127 - 4, 'p');  // "K=" piece ";\n": 127 characters
   struct Case {
@@ -227,6 +197,22 @@ TEST_F(SmbiosUpdate, WritesTheValueTheDumpFoundInThisMachinesTables) {
   EXPECT_EQ("No value for 2s in SmbiosTemplate file\n", console_);
 }
 
+TEST_F(SmbiosUpdate, EachCodeWritesItsFieldFromItsLineOfItsSection) {
+  InstallScriptDump(kTemplate);
+  const std::pair<const char*, FieldWrite> expected[] = {
+      {"1m", {"PM", "QEMU"}},       {"1p", {"PN", "Standard PC (Q35 + ICH9, 2009)"}}, {"1s", {"PS", "SYS-SN-0001"}},
+      {"2m", {"BM", "Board Maker"}}, {"2p", {"BPN", "BRD-2"}},                          {"2s", {"BS", "BRD-SN-0002"}},
+      {"3s", {"CS", "CH-SN,0003"}}};
+  for (const auto& [code, write] : expected) {
+    FieldWrites.clear();
+    EXPECT_EQ(0, UpdateFruFromSmbios(code)) << code;
+    ASSERT_EQ(1u, FieldWrites.size()) << code;
+    EXPECT_EQ(write.code, FieldWrites[0].code) << code;
+    EXPECT_EQ(write.value, FieldWrites[0].value) << code;
+  }
+  EXPECT_EQ("", console_) << "the field write prints; the update itself has nothing to say";
+}
+
 TEST_F(SmbiosUpdate, ReturnsTheFieldWritesStatus) {
   InstallScriptDump("[ Type 2 ]:1;\nM=B;\nP=BRD-2;\n");
   FieldWriteStatus = 11;
@@ -282,9 +268,11 @@ TEST_F(SmbiosUpdate, ValuesThatCannotBeWrittenAreReportedAndNotWritten) {
     EXPECT_EQ(c.console, console_) << c.code;
     EXPECT_TRUE(FieldWrites.empty()) << c.code;
   }
-  console_.clear();
-  EXPECT_EQ(12, UpdateFruFromSmbios("1x"));
-  EXPECT_EQ("Invalid parameters.\n", console_);
+  for (const char* code : {"1x", "1S", "3m", "1ss", ""}) {  // codes match exactly
+    console_.clear();
+    EXPECT_EQ(12, UpdateFruFromSmbios(code)) << code;
+    EXPECT_EQ("Invalid parameters.\n", console_) << code;
+  }
 }
 
 }  // namespace
