@@ -105,7 +105,7 @@ class ScratchDirectory {
   static void Write(const std::string& name, const Bytes& bytes) {
     std::FILE* file = std::fopen(name.c_str(), "wb");
     if (file == nullptr) std::abort();
-    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
     std::fclose(file);
   }
   static void Write(const std::string& name, const std::string& text) { Write(name, Bytes(text.begin(), text.end())); }
