@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "support/chars.hpp"
+
 namespace {
 
 // Makes at least one unread byte available; false at end of file. A short read
@@ -25,9 +27,6 @@ int PeekByte(FileStream* stream) {
   if (!Refill(stream)) return -1;
   return static_cast<unsigned char>(stream->buffer[stream->position]);
 }
-
-bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 

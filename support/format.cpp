@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/platform.hpp"
+#include "support/chars.hpp"
 
 namespace {
 
@@ -389,7 +390,7 @@ int64_t ReadSigned(va_list* args, Length length) {
 // Reads a decimal count from the format, saturating so an absurd width cannot wrap.
 size_t ReadCount(const char*& cursor) {
   size_t value = 0;
-  while (*cursor >= '0' && *cursor <= '9') {
+  while (IsDigit(*cursor)) {
     if (value < (size_t{1} << 30)) value = value * 10 + static_cast<size_t>(*cursor - '0');
     ++cursor;
   }

@@ -4,11 +4,9 @@
 
 #include <cstdint>
 
-namespace {
+#include "support/chars.hpp"
 
-// The C locale's white space: space, tab, newline, vertical tab, form feed, return.
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+namespace {
 
 // Reads the digits at *cursor as strtol does into a 64-bit long: a value beyond
 // its range sticks at the nearest limit. The caller keeps only the low 32 bits, as
