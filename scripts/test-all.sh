@@ -29,6 +29,10 @@ unit_tool_count() {
   ctest --test-dir "$1" -N -L 'unit|tool' | sed -n 's/^Total Tests: //p'
 }
 expected_count=$(unit_tool_count build)
+if [ -z "$expected_count" ] || [ "$expected_count" -eq 0 ]; then
+  echo "FAILED: the main build lists no unit or tool tests" >&2
+  exit 1
+fi
 
 # One more configuration: configure its preset, build only what the unit and tool
 # tiers run, run them, and check they are the same tests as in the main build (a
