@@ -39,7 +39,7 @@ TEST(Chars, CharsAbove7FhAreInNoClass) {
   }
 }
 
-// The neighbours of every range, at compile time (the helpers are constexpr).
+// The neighbours of every range, checked at compile time: the classes are constexpr.
 static_assert(!IsSpace('\b') && IsSpace('\t') && IsSpace('\r') && !IsSpace('\x0e') && IsSpace(' ') && !IsSpace('!'));
 static_assert(!IsDigit('/') && IsDigit('0') && IsDigit('9') && !IsDigit(':'));
 static_assert(HexDigitValue('/') == -1 && HexDigitValue('0') == 0 && HexDigitValue('9') == 9 &&
