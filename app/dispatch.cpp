@@ -8,6 +8,8 @@
 #include "controller/self_test.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
+#include "sel/sel_listing.hpp"
+#include "sel/sel_log.hpp"
 #include "support/exit_status.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
@@ -81,6 +83,10 @@ constexpr CommandForm kCommandForms[] = {
     {"-selftest", 2, 2, kAnySubWord, {}, false, false, "ShowSelfTest", [](const Operands&) { return ShowSelfTest(); }},
     {"-raw", 4, INT_MAX, kAnySubWord, {{RawOperands, 2}}, false, false, "RawRequest",
      [](const Operands& o) { return RawRequest(o.argc, o.rawOperands); }},
+    {"-sel", 3, 3, Is("info"), {}, false, false, "ShowSelInfo", [](const Operands&) { return ShowSelInfo(); }},
+    {"-sel", 3, 3, Is("list"), {}, false, false, "ShowSelListing", [](const Operands&) { return ShowSelListing(); }},
+    {"-sel", 3, 3, Is("del"), {}, false, false, "ClearSel", [](const Operands&) { return ClearSel(); }},
+    {"-sel", 3, 3, Is("raw"), {}, false, false, "DumpSelRaw", [](const Operands&) { return DumpSelRaw(); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds TOLVANE and boots OVMF's UEFI shell in QEMU on this terminal, with
-# tolvane.efi on FS0: and the KCS interface at 0CA2h wired to the simulated BMC
-# (tolvane-bmc on 127.0.0.1). The BMC keeps its state for the whole session.
+# tolvane.efi and the SEL listing's event text data files on FS0: and the KCS
+# interface at 0CA2h wired to the simulated BMC (tolvane-bmc on 127.0.0.1). The
+# BMC keeps its state for the whole session.
 #
 #   scripts/run-shell.sh            build (cmake, directory build/) and boot
 #   TOLVANE_BMC_SCENARIO=FILE scripts/run-shell.sh   start the BMC from a scenario
@@ -19,12 +20,16 @@ ovmf_vars=/usr/share/OVMF/OVMF_VARS_4M.fd
 
 # ---- build ----
 cmake -S "$root" -B "$build" >/dev/null
-cmake --build "$build" -j"$(nproc)" --target tolvane_efi tolvane-bmc
+cmake --build "$build" -j"$(nproc)" --target tolvane_efi tolvane-bmc event_data_files
 
 # ---- session folder: FS0: in the shell ----
 session="$build/uefi-shell"
 mkdir -p "$session/esp"
 cp "$build/tolvane.efi" "$session/esp/tolvane.efi"
+# tolvane -sel list reads these from the shell's current directory.
+for data in MBType GenEvt SpecEvt1 SpecEvt2 SpecEvt3 SpecEvt4 SpecEvt5 RomEN RomEPEX; do
+  cp "$build/$data.dat" "$session/esp/$data.dat"
+done
 cp "$ovmf_vars" "$session/vars.fd"
 printf '%s\r\n' \
   '@echo -off' \
@@ -55,7 +60,7 @@ done
 port=$(cat "$session/bmc-port.txt")
 
 cat <<NOTE
-TOLVANE UEFI shell session: tolvane.efi is on FS0:, the BMC listens on 127.0.0.1:$port.
+TOLVANE UEFI shell session: tolvane.efi and the event data files are on FS0:, the BMC listens on 127.0.0.1:$port.
 Booting takes about 10 seconds (software emulation). Leave with  reset -s  in the
 shell, or press Ctrl-A then X. BMC log and answer times: $session/bmc.log, bmc-stats.json
 NOTE

@@ -39,6 +39,7 @@ Scenario DefaultScenario() {
   scenario.state.lan = DefaultLanState();
   scenario.state.controller = DefaultControllerState();
   scenario.state.users = DefaultUserState();
+  scenario.state.sel = DefaultSelState();
   return scenario;
 }
 
@@ -57,6 +58,7 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   if (root.contains("controller")) ReadControllerState(root.at("controller"), &result.state.controller, read);
   if (root.contains("users")) ReadUserState(root.at("users"), &result.state.users, read);
   if (root.contains("sdr")) ReadSdrState(root.at("sdr"), &result.state.sdr, read);
+  if (root.contains("sel")) ReadSelState(root.at("sel"), &result.state.sel, read);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
@@ -121,6 +123,7 @@ json ScenarioToJson(const Scenario& scenario) {
   root["controller"] = ControllerStateToJson(scenario.state.controller);
   root["users"] = UserStateToJson(scenario.state.users);
   root["sdr"] = SdrStateToJson(scenario.state.sdr);
+  root["sel"] = SelStateToJson(scenario.state.sel);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;

@@ -13,6 +13,7 @@
 #include "sim/controller_state.hpp"
 #include "sim/lan_state.hpp"
 #include "sim/sdr_state.hpp"
+#include "sim/sel_state.hpp"
 #include "sim/user_state.hpp"
 
 // The BMC's own data.
@@ -24,6 +25,7 @@ struct BmcState {
   ControllerState controller;
   UserState users;
   SdrState sdr;
+  SelState sel;
 };
 
 // Answers a request with a completion code instead of handling it. netFn and cmd

@@ -85,7 +85,8 @@ void EmitConsole(ConsoleStream stream, size_t units) {
 
 // ---- Files --------------------------------------------------------------------
 
-constexpr size_t kMaxOpenFiles = 8;
+// The SEL listing keeps its nine event text data files open at once.
+constexpr size_t kMaxOpenFiles = 16;
 constexpr size_t kMaxPathUnits = 512;  // UEFI shell paths are far shorter in practice
 
 CHAR16 PathBuffer[kMaxPathUnits];

@@ -16,7 +16,9 @@ Checks of an "after" list (all keys but "ipmitool" optional):
    "user_row": {"id": 3, "name": "..", "link_auth": "true", "ipmi_msg": "true", "priv": "OPERATOR"},
    "contains": ["regex", ...],            each must match a line (multi-line mode)
    "absent": ["regex", ...],              none may match
-   "same_bytes_as_output": true}          ipmitool's raw bytes equal the tool's output bytes
+   "same_bytes_as_output": true,          ipmitool's raw bytes equal the tool's output bytes
+   "same_bytes_as_output_line": 2,        ... equal the bytes of that output line (from 1) after
+   "skip_bytes": 2}                           its first ')', ipmitool's first skip_bytes left out
 """
 
 import os
@@ -114,6 +116,14 @@ def compare_check(check, rc, text, tool_output):
     for pattern in check.get("absent", []):
         if re.search(pattern, text, re.MULTILINE):
             problems.append("%s: a line matches %r, which must not appear" % (shown, pattern))
+    if "same_bytes_as_output_line" in check:
+        number = check["same_bytes_as_output_line"]
+        lines = (tool_output or "").splitlines()
+        tool = hex_bytes(lines[number - 1].split(")", 1)[-1]) if 0 < number <= len(lines) else []
+        peer = hex_bytes(text)[check.get("skip_bytes", 0):]
+        if not peer or peer != tool:
+            problems.append("%s gives bytes %s, the tool printed %s on line %d" % (
+                shown, " ".join("%02X" % b for b in peer), " ".join("%02X" % b for b in tool), number))
     if check.get("same_bytes_as_output"):
         peer, tool = hex_bytes(text), hex_bytes(tool_output)
         if not peer or peer != tool:

@@ -65,6 +65,10 @@ class ChecksThatMustFail(unittest.TestCase):
             ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, " 00 03 09\n", "00 03 08 \n",
              "the tool printed"),
             ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, "", "", "gives bytes"),
+            ({"ipmitool": "raw 0x0a 0x43", "same_bytes_as_output_line": 2, "skip_bytes": 2}, 0, " ff ff 01 02\n",
+             "SEL(   1) 01 02 \nSEL(   2) 01 03 \n", "on line 2"),
+            ({"ipmitool": "raw 0x0a 0x43", "same_bytes_as_output_line": 3, "skip_bytes": 2}, 0, " ff ff 01 02\n",
+             "SEL(   1) 01 02 \n", "on line 3"),
             ({"ipmitool": "raw 0x0c 0x02", "contains": ["^ 11 2c 81\\s*$"]}, 0, " 11 2c 01\n", "", "no line"),
             ({"ipmitool": "lan print 1", "absent": ["^IP Address Source.*Static"]}, 0, LAN_PRINT, "",
              "must not appear"),
@@ -81,6 +85,8 @@ class ChecksThatMustFail(unittest.TestCase):
             ({"ipmitool": "user list 1", "user_row": {"id": 3, "name": "peeruser", "ipmi_msg": "true",
                                                       "priv": "OPERATOR"}}, 0, USER_LIST, ""),
             ({"ipmitool": "raw 0x06 0x01", "same_bytes_as_output": True}, 0, " 00 03 9f\n", "00 03 9F \n"),
+            ({"ipmitool": "raw 0x0a 0x43", "same_bytes_as_output_line": 2, "skip_bytes": 2}, 0,
+             " 03 00 10 00 02\n", "SEL(   1) 01 00 \nSEL(  10) 10 00 02 \n"),
             ({"ipmitool": "raw 0x06 0x01", "status": 1}, 1, "Error", ""),
         ]
         for check, rc, text, tool_output in table:

@@ -61,7 +61,8 @@ ToolRun ParseReport(const std::string& text) {
 
 }  // namespace
 
-ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments) {
+ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments,
+                const std::string& workingDirectory) {
   int fds[2];
   if (pipe(fds) != 0) std::abort();
   std::fflush(nullptr);
@@ -69,6 +70,7 @@ ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& argume
   if (child < 0) std::abort();
   if (child == 0) {
     close(fds[0]);
+    if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(121);
     auto bmc = std::make_unique<SimulatedBmc>(scenario);
     bmc->Attach(/*sleepForReal=*/false);
     std::string output;

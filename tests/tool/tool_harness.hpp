@@ -15,7 +15,10 @@ struct ToolRun {
   uint64_t elapsedMicroseconds = 0;   // simulated time the run took
 };
 
-ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments);
+// workingDirectory: where the run looks up the files it opens by bare name
+// (empty: the test's own current directory).
+ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments,
+                const std::string& workingDirectory = "");
 
 // The default BMC.
 ToolRun RunTool(const std::vector<std::string>& arguments);

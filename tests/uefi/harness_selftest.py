@@ -5,6 +5,7 @@ reached the BMC would pass a broken tolvane.efi."""
 
 import os
 import sys
+import tempfile
 import unittest
 
 sys.dont_write_bytecode = True  # keep the source tree clean when ctest runs this
@@ -118,6 +119,30 @@ class Script(unittest.TestCase):
         self.assertIn("tolvane.efi", lines)
         self.assertIn("tolvane.efi -vlan on 0 > out2.txt", lines)
         self.assertIn("echo TVCASE-END-1 %lasterror%", lines)
+
+
+    def test_a_case_without_data_files_runs_in_its_own_folder(self):
+        case = dict(USAGE_CASE, args="-sel list", without_data_files=["B.dat"])
+        lines = harness.startup_script([USAGE_CASE, case]).split("\r\n")
+        at = lines.index("fs0:\\tolvane.efi -sel list")
+        self.assertEqual(lines[at - 1], "cd \\case2")
+        self.assertEqual(lines[at + 1:at + 3], ["echo TVCASE-END-2 %lasterror%", "cd \\"])
+
+    def test_data_files_are_placed_and_left_out(self):
+        with tempfile.TemporaryDirectory() as work:
+            sources = []
+            for name in ("A.dat", "B.dat"):
+                sources.append(os.path.join(work, name))
+                with open(sources[-1], "w") as f:
+                    f.write(name)
+            root = os.path.join(work, "esp")
+            os.makedirs(root)
+            cases = [USAGE_CASE, dict(USAGE_CASE, without_data_files=["B.dat"])]
+            harness.place_data_files(sources, cases, root)
+            self.assertEqual(sorted(os.listdir(root)), ["A.dat", "B.dat", "case2"])
+            self.assertEqual(os.listdir(os.path.join(root, "case2")), ["A.dat"])
+            with self.assertRaises(harness.HarnessError):
+                harness.place_data_files(sources, [dict(USAGE_CASE, without_data_files=["C.dat"])], root)
 
 
 class Attribution(unittest.TestCase):

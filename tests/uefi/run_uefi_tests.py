@@ -65,10 +65,19 @@ def program(case):
     return case.get("program", "tolvane.efi")
 
 
+def case_directory(case_index):
+    """Where a case that leaves out data files runs: a folder of FS0: holding
+    the others."""
+    return "case%d" % case_index
+
+
 def shell_line(case_index, case):
     """The startup.nsh lines of one case (without line ends)."""
     command = program(case) + ((" " + case["args"]) if case["args"] else "")
     lines = ["echo %s%d" % (MARK_BEGIN, case_index)]
+    if case.get("without_data_files"):
+        lines.append("cd \\%s" % case_directory(case_index))
+        command = "fs0:\\" + command
     if case.get("show_file"):
         # A file the command leaves in the current directory, shown by 'type'.
         lines.append(command)
@@ -86,6 +95,8 @@ def shell_line(case_index, case):
     else:
         lines.append(command)
         lines.append("echo %s%d %%lasterror%%" % (MARK_END, case_index))
+    if case.get("without_data_files"):
+        lines.append("cd \\")
     if case.get("after"):
         # The guest waits here while the harness checks the BMC from outside.
         lines.append("echo %s%d" % (MARK_PAUSE, case_index))
@@ -291,11 +302,35 @@ def end_process(process, name, grace=5.0):
         pass
 
 
+def place_data_files(data_files, cases, root):
+    """Copies the data files (--data-file) into root, and for each case with
+    "without_data_files" into its own folder there, leaving those out."""
+    names = [os.path.basename(path) for path in data_files]
+    for path in data_files:
+        shutil.copy(path, os.path.join(root, os.path.basename(path)))
+    for index, case in enumerate(cases, 1):
+        left_out = case.get("without_data_files")
+        if not left_out:
+            continue
+        unknown = [name for name in left_out if name not in names]
+        if unknown:
+            raise HarnessError("case %d (%s) leaves out %s, which no --data-file gives" % (index, case["name"], unknown))
+        folder = os.path.join(root, case_directory(index))
+        os.makedirs(folder, exist_ok=True)
+        for path in data_files:
+            if os.path.basename(path) not in left_out:
+                shutil.copy(path, os.path.join(folder, os.path.basename(path)))
+
+
 def host_expectations(args, cases, scenario_file, work_dir):
     """Runs the host tool for every case that takes its expectation from it, in
-    case order against one state (as the BMC in the boot keeps its state)."""
+    case order against one state (as the BMC in the boot keeps its state), in a
+    folder with the same data files as the case has on FS0:."""
     expectations = {}
     state = os.path.join(work_dir, "host-bmc-state.json")
+    files = os.path.join(work_dir, "host-files")
+    os.makedirs(files, exist_ok=True)
+    place_data_files(args.data_file, cases, files)
     env = dict(os.environ)
     env.update({"TOLVANE_VIRTUAL_CLOCK": "1", "TOLVANE_BMC_SCENARIO": scenario_file, "TOLVANE_BMC_STATE": state})
     for index, case in enumerate(cases, 1):
@@ -303,7 +338,8 @@ def host_expectations(args, cases, scenario_file, work_dir):
             continue
         if not args.host_tool or not os.path.exists(args.host_tool):
             raise HarnessError("case %d needs the host tool, not found at %s" % (index, args.host_tool))
-        run = subprocess.run([args.host_tool] + case["args"].split(), env=env, cwd=work_dir,
+        cwd = os.path.join(files, case_directory(index)) if case.get("without_data_files") else files
+        run = subprocess.run([args.host_tool] + case["args"].split(), env=env, cwd=cwd,
                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=60)
         text = run.stdout.decode("utf-8", errors="replace")
         if run.returncode != case["status"]:
@@ -405,6 +441,9 @@ def main():
                                        "of tolvane-bmc and checks it after cases that have an 'after' list")
     parser.add_argument("--hook-arg", action="append", default=[], help="KEY=VALUE option for the hook (repeatable)")
     parser.add_argument("--host-tool", help="the host build of the tool, for expectations")
+    parser.add_argument("--data-file", action="append", default=[],
+                        help="a file put on FS0: beside tolvane.efi (repeatable), e.g. the event text data files; "
+                             "a case's \"without_data_files\" runs it in a folder that lacks the ones named")
     parser.add_argument("--cases", required=True)
     parser.add_argument("--work-dir", required=True)
     parser.add_argument("--ovmf-code", default="/usr/share/OVMF/OVMF_CODE_4M.fd")
@@ -458,6 +497,12 @@ def main():
     shutil.copy(args.efi, os.path.join(esp, "tolvane.efi"))
     for path in args.esp_file:
         shutil.copy(path, os.path.join(esp, os.path.basename(path)))
+    args.data_file = [os.path.abspath(path) for path in args.data_file]
+    try:
+        place_data_files(args.data_file, cases, esp)
+    except (HarnessError, OSError) as error:
+        print("harness: %s" % error, file=sys.stderr)
+        return 2
     with open(os.path.join(esp, "startup.nsh"), "w", newline="") as f:
         f.write(startup_script(cases))
     vars_copy = os.path.join(work, "vars.fd")
