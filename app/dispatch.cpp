@@ -8,6 +8,7 @@
 #include "controller/self_test.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
+#include "sdr/sensor_listing.hpp"
 #include "support/exit_status.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
@@ -81,6 +82,7 @@ constexpr CommandForm kCommandForms[] = {
     {"-selftest", 2, 2, kAnySubWord, {}, false, false, "ShowSelfTest", [](const Operands&) { return ShowSelfTest(); }},
     {"-raw", 4, INT_MAX, kAnySubWord, {{RawOperands, 2}}, false, false, "RawRequest",
      [](const Operands& o) { return RawRequest(o.argc, o.rawOperands); }},
+    {"-sdr", 2, 2, kAnySubWord, {}, false, false, "ShowSensors", [](const Operands&) { return ShowSensors(); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},

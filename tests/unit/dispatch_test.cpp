@@ -109,6 +109,7 @@ TEST(Dispatch, EveryCommandForm) {
       {{"-selftest"}, "ShowSelfTest"},
       {{"-raw", "06", "01"}, "RawRequest"},
       {{"-raw", "06", "01", "00", "ff"}, "RawRequest"},
+      {{"-sdr"}, "ShowSensors"},
       {{"-fan"}, "ShowFanMode"},
       {{"-fan", "0"}, "SetFanMode", 0, nullptr, 0, {0}},
       {{"-fan", "4"}, "SetFanMode", 0, nullptr, 0, {4}},
