@@ -14,6 +14,7 @@ std::span<const HandlerEntry> (*const kHandlerTables[])() = {
     ControllerHandlers,
     UserHandlers,
     SdrHandlers,
+    SensorHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

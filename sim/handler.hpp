@@ -40,3 +40,4 @@ std::span<const HandlerEntry> LanHandlers();
 std::span<const HandlerEntry> ControllerHandlers();
 std::span<const HandlerEntry> UserHandlers();
 std::span<const HandlerEntry> SdrHandlers();
+std::span<const HandlerEntry> SensorHandlers();

@@ -39,6 +39,7 @@ Scenario DefaultScenario() {
   scenario.state.lan = DefaultLanState();
   scenario.state.controller = DefaultControllerState();
   scenario.state.users = DefaultUserState();
+  scenario.state.sdr = DefaultSdrState();
   return scenario;
 }
 
