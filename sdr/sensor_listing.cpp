@@ -115,11 +115,11 @@ DiscreteRule DiscreteRuleOf(uint8_t sensorType) {
   return nullptr;
 }
 
-// The column texts below are false (and leave the column alone) when the value
+// The column formatters below return false (and leave the column alone) when the value
 // cannot be shown as the format's integer: NaN, an infinity, or out of range.
 
-// "%dC/%dF": the value truncated, and Fahrenheit from the untruncated value
-// rounded half up.
+// "%dC/%dF": the value truncated toward zero, and Fahrenheit (y × 1.8 + 32)
+// from the untruncated value, plus one half, truncated the same way.
 bool FormatCelsius(char* column, double celsius) {
   int32_t c = 0;
   int32_t f = 0;
