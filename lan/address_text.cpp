@@ -1,5 +1,6 @@
 #include "lan/address_text.hpp"
 
+#include "support/chars.hpp"
 #include "support/text.hpp"
 
 namespace {
@@ -8,15 +9,6 @@ constexpr unsigned kMaxOctet = 255;
 constexpr size_t kMacColonTextLength = 17;
 constexpr size_t kMacBareTextLength = 12;
 constexpr unsigned kMacDigits = 12;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexDigit(char c) {
-  if (IsDigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Colons may stand only where the colon form has them.
 bool IsMacColonPosition(size_t position) {
@@ -49,7 +41,7 @@ int ParseMacText(const char* text, uint8_t bytes[6]) {
   const size_t length = StringLength(text);
   if (length != kMacColonTextLength && length != kMacBareTextLength) return 1;
   for (size_t i = 0; i < length; ++i) {
-    if (HexDigit(text[i]) < 0 && text[i] != ':') return 1;
+    if (HexDigitValue(text[i]) < 0 && text[i] != ':') return 1;
   }
   uint8_t parsed[6] = {};
   size_t position = 0;
@@ -58,7 +50,7 @@ int ParseMacText(const char* text, uint8_t bytes[6]) {
       if (!IsMacColonPosition(position)) return 1;
       ++position;
     }
-    const int digit = position < length ? HexDigit(text[position]) : -1;
+    const int digit = position < length ? HexDigitValue(text[position]) : -1;
     if (digit < 0) return 1;
     ++position;
     parsed[k / 2] = static_cast<uint8_t>(parsed[k / 2] | (k % 2 == 0 ? digit << 4 : digit));

@@ -51,6 +51,24 @@ bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin);
 int64_t FileTell(PlatformFile* file);
 // Flushes and releases the file; false when a pending write failed.
 bool FileClose(PlatformFile* file);
+// Deletes the named file. true when no file of that name remains: it was
+// deleted, or there was none; false when it is still there.
+bool FileDelete(const char* name);
+
+// ---- SMBIOS tables ----------------------------------------------------------
+
+// The firmware's SMBIOS tables as bytes in memory, for the SMBIOS dump.
+struct SmbiosTableBytes {
+  const uint8_t* entryPoint;  // nullptr: a structure table given without one
+  size_t entryPointLength;    // the bytes readable at entryPoint
+  const uint8_t* structures;  // nullptr: the entry point leads to no table
+  size_t structuresLength;    // the bytes readable at structures
+};
+
+// UEFI: the entry point published in the EFI configuration table (SMBIOS 3.x
+// preferred over 2.x) and the structure table it points to. Host: files (see
+// platform/host/host_smbios.cpp). false when there are no SMBIOS tables.
+bool FindSmbiosTable(SmbiosTableBytes* tables);
 
 // ---- Process ---------------------------------------------------------------
 

@@ -45,6 +45,7 @@ uint8_t KcsDevice::Read(uint16_t port) {
       phase_ = Phase::Idle;
       obf_ = false;
       ibfReads_ = 0;
+      lateReads_ = 0;
     }
     const bool ibf = ibfReads_ > 0;
     if (ibf) {
@@ -54,7 +55,10 @@ uint8_t KcsDevice::Read(uint16_t port) {
       ibfRun_ = 0;
     }
     const uint8_t state = stateForced_ ? static_cast<uint8_t>(faults_.forcedState) : static_cast<uint8_t>(state_);
-    return static_cast<uint8_t>((state << 6) | (ibf ? 0x02 : 0) | (obf_ ? 0x01 : 0));
+    const auto status = static_cast<uint8_t>((state << 6) | (ibf ? 0x02 : 0) | (obf_ ? 0x01 : 0));
+    // A late byte shows from the read after the last late one.
+    if (lateReads_ > 0 && --lateReads_ == 0) OfferNextByte();
+    return status;
   }
   if (port != kKcsDataPort) return 0xFF;  // nothing decodes other ports
   const uint8_t value = dataOut_;
@@ -78,6 +82,8 @@ void KcsDevice::Write(uint16_t port, uint8_t value) {
       HoldIbf(FaultActive() ? faults_.ibfHoldReads : 0);  // the transfer count just changed
       request_.clear();
       obf_ = false;
+      lateByte_.reset();
+      lateReads_ = 0;
       stateForced_ = false;
       phase_ = Phase::Writing;
       state_ = State::Write;
@@ -130,6 +136,8 @@ void KcsDevice::StartResponse() {
   response_ = std::move(*answer);
   responseNext_ = 0;
   zerosLeft_ = faulty ? faults_.leadingZeroBytes : 0;
+  lateByte_.reset();
+  if (faulty && faults_.obfLateReads > 0) lateByte_ = faults_.obfLateAfterByte;
   phase_ = Phase::Responding;
   state_ = State::Read;
   if (faulty) {
@@ -145,6 +153,14 @@ void KcsDevice::StartResponse() {
 }
 
 void KcsDevice::OfferNextByte() {
+  if (zerosLeft_ == 0 && lateByte_ == responseNext_) {
+    // The BMC takes its time over this byte (or over going idle): READ state with
+    // OBF clear until the status register has been read obfLateReads times.
+    lateByte_.reset();
+    lateReads_ = faults_.obfLateReads;
+    obf_ = false;
+    return;
+  }
   if (zerosLeft_ > 0) {
     dataOut_ = 0x00;
   } else if (responseNext_ < response_.size()) {

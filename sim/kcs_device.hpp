@@ -64,6 +64,8 @@ class KcsDevice {
   std::vector<uint8_t> response_;
   size_t responseNext_ = 0;
   unsigned zerosLeft_ = 0;
+  std::optional<size_t> lateByte_;  // this transfer's response byte (index) offered late
+  unsigned lateReads_ = 0;          // status reads still to show OBF clear before it
   Counters counters_;
   std::vector<std::string> trace_;
 };

@@ -82,6 +82,8 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
     read.Bool(kcs, "idleWithoutResponse", &faults.idleWithoutResponse);
     read.Unsigned(kcs, "leadingZeroBytes", &faults.leadingZeroBytes);
     read.Bool(kcs, "obfNeverSet", &faults.obfNeverSet);
+    read.Unsigned(kcs, "obfLateReads", &faults.obfLateReads);
+    read.Unsigned(kcs, "obfLateAfterByte", &faults.obfLateAfterByte);
     if (kcs.contains("responseFrame")) {
       std::vector<uint8_t> frame;
       read.Bytes(kcs, "responseFrame", &frame);
@@ -141,6 +143,8 @@ json ScenarioToJson(const Scenario& scenario) {
       {"idleWithoutResponse", k.idleWithoutResponse},
       {"leadingZeroBytes", k.leadingZeroBytes},
       {"obfNeverSet", k.obfNeverSet},
+      {"obfLateReads", k.obfLateReads},
+      {"obfLateAfterByte", k.obfLateAfterByte},
   };
   if (k.responseFrame) kcs["responseFrame"] = HexBytesText(*k.responseFrame);
   root["kcs"] = kcs;

@@ -54,6 +54,12 @@ struct KcsFaults {
   bool idleWithoutResponse = false;  // goes idle after the request without sending anything
   unsigned leadingZeroBytes = 0;     // 00h bytes offered before the response
   bool obfNeverSet = false;          // READ state, but no byte ever offered
+  // The response byte after the first obfLateAfterByte ones (0: the first byte; the
+  // response length: going idle) is offered late: OBF stays clear, in READ state,
+  // for obfLateReads status reads after the byte before it was taken (after the
+  // last request byte, for the first one) and is set from the next read on.
+  unsigned obfLateReads = 0;
+  unsigned obfLateAfterByte = 0;
   std::optional<std::vector<uint8_t>> responseFrame;  // sent instead of the model's answer
 };
 

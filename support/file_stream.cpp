@@ -4,7 +4,8 @@
 // every target.
 #include "support/file_stream.hpp"
 
-#include <cstdint>
+#include "support/chars.hpp"
+#include "support/scan.hpp"
 
 namespace {
 
@@ -25,9 +26,6 @@ int PeekByte(FileStream* stream) {
   if (!Refill(stream)) return -1;
   return static_cast<unsigned char>(stream->buffer[stream->position]);
 }
-
-bool IsSpace(int c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -88,17 +86,13 @@ int ScanDecimalFromFile(FileStream* stream, int* value) {
     c = PeekByte(stream);
   }
   if (!IsDigit(c)) return 0;
-  // Digits accumulate as strtol does into a 64-bit long (sticking at its limits);
-  // the int keeps the low 32 bits, as storing that long into an int does.
-  const uint64_t limit = negative ? (uint64_t{1} << 63) : (uint64_t{1} << 63) - 1;
-  uint64_t magnitude = 0;
+  // Digits accumulate as strtol does (see DecimalAccumulator).
+  DecimalAccumulator number(negative);
   while (IsDigit(c)) {
-    const auto digit = static_cast<uint64_t>(c - '0');
-    magnitude = (magnitude > (limit - digit) / 10) ? limit : magnitude * 10 + digit;
+    number.Add(c - '0');
     ++stream->position;
     c = PeekByte(stream);
   }
-  const uint64_t wide = negative ? uint64_t{0} - magnitude : magnitude;
-  *value = static_cast<int32_t>(static_cast<uint32_t>(wide));
+  *value = number.Result();
   return 1;
 }

@@ -10,6 +10,7 @@
 #include <type_traits>
 
 #include "platform/platform.hpp"
+#include "support/chars.hpp"
 
 namespace {
 
@@ -58,8 +59,9 @@ class Output {
   ConsoleStream stream_ = ConsoleStream::Output;
 };
 
-// One parsed conversion: %[flags][width][.precision][length]conversion.
-struct Spec {
+// One parsed conversion, %[flags][width][.precision][length] and its letter;
+// the letter itself is read and dispatched on by FormatTo.
+struct Conversion {
   bool left = false;
   bool zero = false;
   bool plus = false;
@@ -72,32 +74,32 @@ struct Spec {
 enum class Length : uint8_t { None, Char, Short, Long, LongLong, Size, Max, Difference };
 
 // Lays out [sign/prefix][zeros][body] in the field width, the way printf pads.
-void EmitPadded(Output& out, const Spec& spec, const char* prefix, size_t prefixLength, size_t zeros,
+void EmitPadded(Output& out, const Conversion& conversion, const char* prefix, size_t prefixLength, size_t zeros,
                 const char* body, size_t bodyLength) {
   size_t length = prefixLength + zeros + bodyLength;
-  size_t pad = spec.width > length ? spec.width - length : 0;
-  if (!spec.left) out.Repeat(' ', pad);
+  size_t pad = conversion.width > length ? conversion.width - length : 0;
+  if (!conversion.left) out.Repeat(' ', pad);
   out.Write(prefix, prefixLength);
   out.Repeat('0', zeros);
   out.Write(body, bodyLength);
-  if (spec.left) out.Repeat(' ', pad);
+  if (conversion.left) out.Repeat(' ', pad);
 }
 
 // Fills the field with zeros after the sign when '0' asks for it (and '-' does not
 // override it).
-size_t FieldZeros(const Spec& spec, size_t prefixLength, size_t bodyLength) {
-  if (!spec.zero || spec.left) return 0;
+size_t FieldZeros(const Conversion& conversion, size_t prefixLength, size_t bodyLength) {
+  if (!conversion.zero || conversion.left) return 0;
   size_t used = prefixLength + bodyLength;
-  return spec.width > used ? spec.width - used : 0;
+  return conversion.width > used ? conversion.width - used : 0;
 }
 
-void EmitInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negative, bool isSigned,
+void EmitInteger(Output& out, const Conversion& conversion, uint64_t magnitude, bool negative, bool isSigned,
                  unsigned base, bool upper) {
   char digits[24];
   size_t count = 0;
   const char* alphabet = upper ? "0123456789ABCDEF" : "0123456789abcdef";
   // A zero value with precision 0 prints no digits at all.
-  if (!(magnitude == 0 && spec.precision == 0)) {
+  if (!(magnitude == 0 && conversion.precision == 0)) {
     do {
       digits[sizeof digits - 1 - count++] = alphabet[magnitude % base];
       magnitude /= base;
@@ -105,29 +107,29 @@ void EmitInteger(Output& out, const Spec& spec, uint64_t magnitude, bool negativ
   }
   const char* body = digits + sizeof digits - count;
 
-  char prefix[2];
+  char prefix[2] = {};  // sign, or 0x / 0X
   size_t prefixLength = 0;
   if (isSigned) {
     if (negative) {
       prefix[prefixLength++] = '-';
-    } else if (spec.plus) {
+    } else if (conversion.plus) {
       prefix[prefixLength++] = '+';
-    } else if (spec.space) {
+    } else if (conversion.space) {
       prefix[prefixLength++] = ' ';
     }
-  } else if (base == 16 && spec.alternate && count > 0 && !(count == 1 && body[0] == '0')) {
+  } else if (base == 16 && conversion.alternate && count > 0 && !(count == 1 && body[0] == '0')) {
     prefix[prefixLength++] = '0';
     prefix[prefixLength++] = upper ? 'X' : 'x';
   }
 
   size_t zeros = 0;
-  if (spec.precision >= 0) {
+  if (conversion.precision >= 0) {
     // An explicit precision is a minimum digit count and disables '0' padding.
-    if (static_cast<size_t>(spec.precision) > count) zeros = static_cast<size_t>(spec.precision) - count;
+    if (static_cast<size_t>(conversion.precision) > count) zeros = static_cast<size_t>(conversion.precision) - count;
   } else {
-    zeros = FieldZeros(spec, prefixLength, count);
+    zeros = FieldZeros(conversion, prefixLength, count);
   }
-  EmitPadded(out, spec, prefix, prefixLength, zeros, body, count);
+  EmitPadded(out, conversion, prefix, prefixLength, zeros, body, count);
 }
 
 // ---- Exact decimal expansion of a double ------------------------------------
@@ -238,30 +240,30 @@ class BigNumber {
 // integer digits for huge ones.
 constexpr size_t kMaxFixedDigits = 1100;
 
-void EmitFixed(Output& out, const Spec& spec, double value) {
+void EmitFixed(Output& out, const Conversion& conversion, double value) {
   const uint64_t bits = std::bit_cast<uint64_t>(value);
   const bool negative = (bits >> 63) != 0;
   const unsigned exponentField = static_cast<unsigned>((bits >> 52) & 0x7ff);
   const uint64_t fraction = bits & ((uint64_t{1} << 52) - 1);
 
-  char prefix[1];
+  char prefix[1] = {};  // sign
   size_t prefixLength = 0;
   if (negative) {
     prefix[prefixLength++] = '-';
-  } else if (spec.plus) {
+  } else if (conversion.plus) {
     prefix[prefixLength++] = '+';
-  } else if (spec.space) {
+  } else if (conversion.space) {
     prefix[prefixLength++] = ' ';
   }
 
   if (exponentField == 0x7ff) {
     // Infinities and NaNs ignore precision and are padded with spaces only.
     const char* text = fraction == 0 ? "inf" : "nan";
-    EmitPadded(out, spec, prefix, prefixLength, 0, text, 3);
+    EmitPadded(out, conversion, prefix, prefixLength, 0, text, 3);
     return;
   }
 
-  const size_t places = spec.precision < 0 ? 6 : static_cast<size_t>(spec.precision);
+  const size_t places = conversion.precision < 0 ? 6 : static_cast<size_t>(conversion.precision);
   uint64_t mantissa = exponentField == 0 ? fraction : (fraction | (uint64_t{1} << 52));
   int exponent = exponentField == 0 ? -1074 : static_cast<int>(exponentField) - 1075;
   // Dropping trailing zero bits keeps the scaled number as short as possible.
@@ -311,32 +313,32 @@ void EmitFixed(Output& out, const Spec& spec, double value) {
   while (count < exactPlaces + 1 && count < kMaxFixedDigits) digits[kMaxFixedDigits - 1 - count++] = '0';
   const char* text = digits + kMaxFixedDigits - count;
   const size_t integerDigits = count - exactPlaces;
-  const bool point = places > 0 || spec.alternate;
+  const bool point = places > 0 || conversion.alternate;
 
   const size_t bodyLength = count + (point ? 1 : 0) + (places - exactPlaces);
-  const size_t zeros = FieldZeros(spec, prefixLength, bodyLength);
+  const size_t zeros = FieldZeros(conversion, prefixLength, bodyLength);
   const size_t length = prefixLength + zeros + bodyLength;
-  const size_t pad = spec.width > length ? spec.width - length : 0;
-  if (!spec.left) out.Repeat(' ', pad);
+  const size_t pad = conversion.width > length ? conversion.width - length : 0;
+  if (!conversion.left) out.Repeat(' ', pad);
   out.Write(prefix, prefixLength);
   out.Repeat('0', zeros);
   out.Write(text, integerDigits);
   if (point) out.Put('.');
   out.Write(text + integerDigits, exactPlaces);
   out.Repeat('0', places - exactPlaces);
-  if (spec.left) out.Repeat(' ', pad);
+  if (conversion.left) out.Repeat(' ', pad);
 }
 
-void EmitString(Output& out, const Spec& spec, const char* text) {
+void EmitString(Output& out, const Conversion& conversion, const char* text) {
   if (text == nullptr) {
     // The C library prints "(null)" only when the precision leaves room for it.
-    text = (spec.precision < 0 || spec.precision >= 6) ? "(null)" : "";
+    text = (conversion.precision < 0 || conversion.precision >= 6) ? "(null)" : "";
   }
   size_t length = 0;
-  while (text[length] != '\0' && (spec.precision < 0 || length < static_cast<size_t>(spec.precision))) {
+  while (text[length] != '\0' && (conversion.precision < 0 || length < static_cast<size_t>(conversion.precision))) {
     ++length;
   }
-  EmitPadded(out, spec, nullptr, 0, 0, text, length);
+  EmitPadded(out, conversion, nullptr, 0, 0, text, length);
 }
 
 int ReadIntArgument(va_list* args) { return va_arg(*args, int); }
@@ -388,7 +390,7 @@ int64_t ReadSigned(va_list* args, Length length) {
 // Reads a decimal count from the format, saturating so an absurd width cannot wrap.
 size_t ReadCount(const char*& cursor) {
   size_t value = 0;
-  while (*cursor >= '0' && *cursor <= '9') {
+  while (IsDigit(*cursor)) {
     if (value < (size_t{1} << 30)) value = value * 10 + static_cast<size_t>(*cursor - '0');
     ++cursor;
   }
@@ -403,18 +405,18 @@ void FormatTo(Output& out, const char* format, va_list* args) {
       continue;
     }
     const char* start = cursor++;
-    Spec spec;
+    Conversion conversion;
     for (;; ++cursor) {
       if (*cursor == '-') {
-        spec.left = true;
+        conversion.left = true;
       } else if (*cursor == '0') {
-        spec.zero = true;
+        conversion.zero = true;
       } else if (*cursor == '+') {
-        spec.plus = true;
+        conversion.plus = true;
       } else if (*cursor == ' ') {
-        spec.space = true;
+        conversion.space = true;
       } else if (*cursor == '#') {
-        spec.alternate = true;
+        conversion.alternate = true;
       } else {
         break;
       }
@@ -424,22 +426,22 @@ void FormatTo(Output& out, const char* format, va_list* args) {
       int width = ReadIntArgument(args);
       // A negative width argument means left alignment.
       if (width < 0) {
-        spec.left = true;
-        spec.width = static_cast<size_t>(-static_cast<int64_t>(width));
+        conversion.left = true;
+        conversion.width = static_cast<size_t>(-static_cast<int64_t>(width));
       } else {
-        spec.width = static_cast<size_t>(width);
+        conversion.width = static_cast<size_t>(width);
       }
     } else {
-      spec.width = ReadCount(cursor);
+      conversion.width = ReadCount(cursor);
     }
     if (*cursor == '.') {
       ++cursor;
       if (*cursor == '*') {
         ++cursor;
         int precision = ReadIntArgument(args);
-        spec.precision = precision < 0 ? -1 : precision;  // negative: as if absent
+        conversion.precision = precision < 0 ? -1 : precision;  // negative: as if absent
       } else {
-        spec.precision = static_cast<int>(ReadCount(cursor));
+        conversion.precision = static_cast<int>(ReadCount(cursor));
       }
     }
     Length length = Length::None;
@@ -468,38 +470,38 @@ void FormatTo(Output& out, const char* format, va_list* args) {
       length = Length::Difference;
     }
 
-    const char conversion = *cursor;
-    if (conversion == '\0') {
+    const char letter = *cursor;
+    if (letter == '\0') {
       // A format ending inside a conversion: show what was there.
       out.Write(start, static_cast<size_t>(cursor - start));
       break;
     }
     ++cursor;
-    switch (conversion) {
+    switch (letter) {
       case 'd':
       case 'i': {
         int64_t value = ReadSigned(args, length);
         uint64_t magnitude = value < 0 ? uint64_t{0} - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        EmitInteger(out, spec, magnitude, value < 0, true, 10, false);
+        EmitInteger(out, conversion, magnitude, value < 0, true, 10, false);
         break;
       }
       case 'u':
-        EmitInteger(out, spec, ReadUnsigned(args, length), false, false, 10, false);
+        EmitInteger(out, conversion, ReadUnsigned(args, length), false, false, 10, false);
         break;
       case 'x':
       case 'X':
-        EmitInteger(out, spec, ReadUnsigned(args, length), false, false, 16, conversion == 'X');
+        EmitInteger(out, conversion, ReadUnsigned(args, length), false, false, 16, letter == 'X');
         break;
       case 'c': {
         char c = static_cast<char>(ReadIntArgument(args));
-        EmitPadded(out, spec, nullptr, 0, 0, &c, 1);
+        EmitPadded(out, conversion, nullptr, 0, 0, &c, 1);
         break;
       }
       case 's':
-        EmitString(out, spec, va_arg(*args, const char*));
+        EmitString(out, conversion, va_arg(*args, const char*));
         break;
       case 'f':
-        EmitFixed(out, spec, va_arg(*args, double));
+        EmitFixed(out, conversion, va_arg(*args, double));
         break;
       case '%':
         out.Put('%');

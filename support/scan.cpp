@@ -4,25 +4,15 @@
 
 #include <cstdint>
 
+#include "support/chars.hpp"
+
 namespace {
 
-// The C locale's white space: space, tab, newline, vertical tab, form feed, return.
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Reads the digits at *cursor as strtol does into a 64-bit long: a value beyond
-// its range sticks at the nearest limit. The caller keeps only the low 32 bits, as
-// storing that long into an int does, so 2147483648 reads as -2147483648 and any
-// very long number as -1 (or 0 when negative).
+// Reads the digits at *cursor (see DecimalAccumulator) and leaves cursor after them.
 int32_t AccumulateDigits(const char*& cursor, bool negative) {
-  const uint64_t limit = negative ? (uint64_t{1} << 63) : (uint64_t{1} << 63) - 1;
-  uint64_t magnitude = 0;
-  for (; IsDigit(*cursor); ++cursor) {
-    const uint64_t digit = static_cast<uint64_t>(*cursor - '0');
-    magnitude = (magnitude > (limit - digit) / 10) ? limit : magnitude * 10 + digit;
-  }
-  const uint64_t wide = negative ? uint64_t{0} - magnitude : magnitude;
-  return static_cast<int32_t>(static_cast<uint32_t>(wide));
+  DecimalAccumulator number(negative);
+  for (; IsDigit(*cursor); ++cursor) number.Add(*cursor - '0');
+  return number.Result();
 }
 
 // The process-wide position of TokenizeString between calls.

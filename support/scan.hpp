@@ -1,6 +1,35 @@
 // Number and token readers with the C library's behaviour, for the core.
 #pragma once
 
+#include <cstdint>
+
+// Decimal digits accumulated as strtol does into a 64-bit long: a value beyond its
+// range sticks at the nearest limit. The caller adds the digits as it reads them
+// (after the sign) and keeps the low 32 bits, as storing that long into an int
+// does, so 2147483648 reads as -2147483648 and any very long number as -1 (or 0
+// when negative). Shared by ScanDecimal, AsciiToInt and ScanDecimalFromFile.
+class DecimalAccumulator {
+ public:
+  constexpr explicit DecimalAccumulator(bool negative)
+      : negative_(negative), limit_(negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1) {}
+
+  // digit: 0-9.
+  constexpr void Add(int digit) {
+    const auto value = static_cast<uint64_t>(digit);
+    magnitude_ = (magnitude_ > (limit_ - value) / 10) ? limit_ : magnitude_ * 10 + value;
+  }
+
+  constexpr int32_t Result() const {
+    const uint64_t wide = negative_ ? uint64_t{0} - magnitude_ : magnitude_;
+    return static_cast<int32_t>(static_cast<uint32_t>(wide));
+  }
+
+ private:
+  bool negative_;
+  uint64_t limit_;
+  uint64_t magnitude_ = 0;
+};
+
 // Reads one decimal integer as sscanf(text, "%d", value) does: leading white space
 // and a sign are allowed, reading stops at the first non-digit (12abc gives 12),
 // and a value out of range is stored as the C library stores it. Result: 1 when a

@@ -15,6 +15,9 @@ constexpr uint32_t kLeadingZeroStallUs = 1000;  // a BMC still preparing its fir
 constexpr uint32_t kReadPollStallUs = 5000;
 constexpr uint8_t kFirstByteCountdown = 100;    // 0.5 s for the BMC to start answering
 constexpr uint8_t kNextByteCountdown = 10;      // 50 ms between response bytes
+// Leading 00h bytes are dropped without touching the countdown, but not for ever:
+// together their stalls may last as long as the wait for the first byte (0.5 s).
+constexpr unsigned kLeadingZeroLimit = kFirstByteCountdown * kReadPollStallUs / kLeadingZeroStallUs;
 
 // NetFn/LUN, command and completion code lead every response.
 constexpr uint8_t kResponseHeaderBytes = 2;
@@ -74,6 +77,7 @@ int FinishResponse(uint8_t received, uint8_t* out, uint8_t* outCount) {
 int ReadPhase(uint8_t* out, uint8_t* outCount) {
   uint8_t received = 0;
   uint8_t countdown = kFirstByteCountdown;
+  unsigned droppedZeros = 0;
   if (KcsWaitIbfClear() != 0) return 1;
   for (;;) {
     switch (KcsStatus.state) {
@@ -93,7 +97,13 @@ int ReadPhase(uint8_t* out, uint8_t* outCount) {
       const uint8_t value = PortRead8(kKcsDataRegister);
       if (received == 0 && value == 0x00) {
         // Some BMCs offer a 00h before the response proper; it is not a NetFn/LUN
-        // byte (that would be an odd network function), so drop it.
+        // byte (that would be an odd network function), so drop it. A BMC that
+        // offers nothing else must not hold the tool here for good.
+        if (droppedZeros == kLeadingZeroLimit) {
+          Printf("Error: time out.\n");
+          return 1;
+        }
+        ++droppedZeros;
         StallMicroseconds(kLeadingZeroStallUs);
         dropped = true;
       } else {

@@ -1,5 +1,6 @@
 #include "transport/raw_request.hpp"
 
+#include "support/chars.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "transport/ipmi.hpp"
@@ -8,13 +9,6 @@
 namespace {
 
 constexpr int kArgumentsBeforeData = 4;  // program, "-raw", NetFn, command
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 }  // namespace
 

@@ -1,10 +1,12 @@
 #include "platform/host/hardware_ports.hpp"
 
+#include <sys/stat.h>
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <sys/io.h>
 #endif
 
-#include "sim/kcs_device.hpp"
+#include "transport/kcs.hpp"
 
 namespace {
 
@@ -21,7 +23,8 @@ class HardwarePorts : public PortDriver {
 PortDriver* OpenHardwarePorts(const char** error) {
 #if defined(__x86_64__) || defined(__i386__)
   // The two KCS registers are adjacent: data, then status/command.
-  if (ioperm(kKcsDataPort, 2, 1) != 0) {
+  static_assert(kKcsStatusRegister == kKcsDataRegister + 1);
+  if (ioperm(kKcsDataRegister, 2, 1) != 0) {
     *error = "cannot open I/O ports 0CA2h-0CA3h (needs root)";
     return nullptr;
   }
@@ -31,4 +34,12 @@ PortDriver* OpenHardwarePorts(const char** error) {
   *error = "I/O ports exist only on x86";
   return nullptr;
 #endif
+}
+
+const char* FindKernelIpmiDevice(std::span<const char* const> paths) {
+  for (const char* path : paths) {
+    struct stat info;
+    if (stat(path, &info) == 0) return path;
+  }
+  return nullptr;
 }

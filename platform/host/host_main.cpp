@@ -7,7 +7,10 @@
 //                         or ~/.local/state/tolvane/bmc-state.json)
 //   TOLVANE_BMC_SCENARIO  the scenario a new state starts from (default: built in)
 //   TOLVANE_VIRTUAL_CLOCK=1  stalls advance simulated time without sleeping
-//   TOLVANE_PORTS=hardware   real I/O ports 0CA2h/0CA3h instead of the simulator
+//   TOLVANE_PORTS=hardware   real I/O ports 0CA2h/0CA3h instead of the simulator;
+//                            refused (status 11) while the kernel's IPMI driver owns
+//                            the interface (/dev/ipmi0, /dev/ipmi/0 or /dev/ipmidev/0)
+//   TOLVANE_PORTS=hardware-force  real I/O ports even then
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -68,7 +71,17 @@ void SaveBmc() {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (Environment("TOLVANE_PORTS") == "hardware") {
+  const std::string ports = Environment("TOLVANE_PORTS");
+  if (ports == "hardware" || ports == "hardware-force") {
+    if (ports == "hardware") {
+      if (const char* node = FindKernelIpmiDevice(kKernelIpmiDeviceNodes)) {
+        std::fprintf(stderr,
+                     "tolvane: the kernel's IPMI driver owns the KCS interface (%s); unload it, or set "
+                     "TOLVANE_PORTS=hardware-force\n",
+                     node);
+        return 11;
+      }
+    }
     const char* error = "";
     PortDriver* ports = OpenHardwarePorts(&error);
     if (ports == nullptr) {

@@ -4,6 +4,7 @@
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -87,6 +88,12 @@ bool FileClose(PlatformFile* file) {
   const bool ok = std::fclose(file->stream) == 0;
   delete file;
   return ok;
+}
+
+bool FileDelete(const char* name) {
+  if (std::remove(name) == 0) return true;
+  // ENOTDIR: a part of the path is no directory, so no such file either.
+  return errno == ENOENT || errno == ENOTDIR;
 }
 
 int RunCommandLine(const char* commandLine) {

@@ -3,7 +3,7 @@
 // - KCS ports 0CA2h/0CA3h are reached through the firmware's PCI Root Bridge I/O
 //   protocol: a UEFI application owns no I/O privilege of its own, and the root
 //   bridge's Io.Read/Io.Write is the firmware's sanctioned way to touch legacy
-//   I/O space (OVMF and server firmware both publish it).
+//   I/O space (OVMF and server firmware both publish it); see port_binding.cpp.
 // - Console text and files go through the UEFI Shell protocol so that the
 //   shell's redirection (`>`, `>>`, `>a`) and current directory apply, with the
 //   firmware's text console as the fallback outside a shell.
@@ -16,9 +16,9 @@ extern "C" {
 #include <efishellintf.h>
 }
 
-#include "app/tool_main.hpp"
 #include "platform/platform.hpp"
 #include "platform/uefi/ucs2_text.hpp"
+#include "platform/uefi/uefi_application.hpp"
 
 namespace {
 
@@ -35,7 +35,7 @@ constexpr size_t kArgumentBytes = 16384;  // all arguments together, as UTF-8 wi
 
 char ArgumentText[kArgumentBytes];
 char* ArgumentVector[kMaxArguments + 1];
-char ProgramName[] = "tolvane.efi";
+char ProgramName[32];  // argv[0] when the shell gives none
 
 // Copies the shell's UCS-2 arguments into ArgumentText. Returns argc, or -1 when
 // they do not all fit: a command line is never cut short, since a shortened one
@@ -115,44 +115,26 @@ void CloseAllFiles() {
   }
 }
 
-// ---- KCS port access ----------------------------------------------------------
-
-EFI_GUID RootBridgeIoGuid = EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL_GUID;
-EFI_PCI_ROOT_BRIDGE_IO_PROTOCOL* RootBridgeIo;
+// FileDelete on a name already converted to UCS-2.
+bool DeleteFileByPath(CHAR16* path) {
+  SHELL_FILE_HANDLE handle = nullptr;
+  EFI_STATUS status =
+      uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
+  if (!EFI_ERROR(status) && handle != nullptr) {
+    // Closes the handle whatever it returns; EFI_WARN_DELETE_FAILURE when the
+    // file stays.
+    return uefi_call_wrapper(ShellProtocol->DeleteFile, 1, handle) == EFI_SUCCESS;
+  }
+  if (status == EFI_NOT_FOUND) return true;
+  // Not writable (read-only medium or attribute): gone only if it cannot be
+  // opened at all because it is not there.
+  handle = nullptr;
+  status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ);
+  if (!EFI_ERROR(status) && handle != nullptr) uefi_call_wrapper(ShellProtocol->CloseFile, 1, handle);
+  return status == EFI_NOT_FOUND;
+}
 
 }  // namespace
-
-bool BindPortAccess() {
-  // Looked up afresh for every IPMI request, so a driver that was reconnected
-  // since the last request is never called through a stale interface. When
-  // several root bridges carry the protocol, the last one found is used.
-  RootBridgeIo = nullptr;
-  UINTN count = 0;
-  EFI_HANDLE* handles = nullptr;
-  EFI_STATUS status =
-      uefi_call_wrapper(BS->LocateHandleBuffer, 5, ByProtocol, &RootBridgeIoGuid, nullptr, &count, &handles);
-  if (!EFI_ERROR(status)) {
-    // Each call stores straight into the binding; its status is not examined.
-    for (UINTN i = 0; i < count; ++i) {
-      uefi_call_wrapper(BS->HandleProtocol, 3, handles[i], &RootBridgeIoGuid, reinterpret_cast<void**>(&RootBridgeIo));
-    }
-  }
-  if (handles != nullptr) uefi_call_wrapper(BS->FreePool, 1, handles);
-  return RootBridgeIo != nullptr;
-}
-
-uint8_t PortRead8(uint16_t port) {
-  // A failed read leaves the value FFh, what an absent ISA device returns on the
-  // bus, so the KCS state machine sees a BMC that is not there.
-  UINT8 value = 0xFF;
-  uefi_call_wrapper(RootBridgeIo->Io.Read, 5, RootBridgeIo, EfiPciIoWidthUint8, static_cast<UINT64>(port), 1, &value);
-  return value;
-}
-
-void PortWrite8(uint16_t port, uint8_t value) {
-  UINT8 byte = value;
-  uefi_call_wrapper(RootBridgeIo->Io.Write, 5, RootBridgeIo, EfiPciIoWidthUint8, static_cast<UINT64>(port), 1, &byte);
-}
 
 void StallMicroseconds(uint32_t microseconds) {
   // Boot Services Stall busy-waits on the firmware's calibrated timer; the KCS
@@ -184,13 +166,7 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
     // FAT has no truncate-on-open: an existing file is deleted first so the new
     // contents never keep a tail of the old ones. A file that cannot be deleted
     // (read-only medium or attribute) is refused rather than half overwritten.
-    status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
-                               EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
-    if (!EFI_ERROR(status) && handle != nullptr) {
-      status = uefi_call_wrapper(ShellProtocol->DeleteFile, 1, handle);
-      if (status != EFI_SUCCESS) return nullptr;  // the handle is closed either way
-    }
-    handle = nullptr;
+    if (!DeleteFileByPath(PathBuffer)) return nullptr;
     status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
                                EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE | EFI_FILE_MODE_CREATE);
   } else {
@@ -262,17 +238,198 @@ bool FileClose(PlatformFile* file) {
   return ok;
 }
 
-int RunCommandLine(const char* commandLine) {
+bool FileDelete(const char* name) {
+  if (ShellProtocol == nullptr || name == nullptr) return false;
+  if (!Utf8ToUcs2String(name, reinterpret_cast<char16_t*>(PathBuffer), kMaxPathUnits)) return false;
+  return DeleteFileByPath(PathBuffer);
+}
+
+// ---- Shell commands -------------------------------------------------------------
+//
+// EDK II's shell runs every Execute in a nested shell instance, which clears the
+// screen before it parses a single option and then prints its banner and the
+// mapping table. A command line that just names an application found as a file
+// (in the current directory or a %path% directory, where the shell looks) is
+// therefore started here directly, the way the shell starts an application:
+// LoadImage, its command line as load options, a Shell Parameters protocol with
+// its arguments and this application's standard handles, StartImage. Anything
+// else (internal commands, scripts, redirection, a program not found) goes to
+// Execute, with "-nomap -noversion" for a nesting shell, so only the screen
+// clearing remains of the nested shell's output.
+
+namespace {
+
+constexpr size_t kMaxCommandWords = 32;
+constexpr int kNotStarted = -2;
+
+CHAR16 CommandLineText[kMaxPathUnits];  // the whole line: the child's load options
+CHAR16 CommandWords[kMaxPathUnits];     // the same, blanks turned into NULs
+CHAR16* CommandArgv[kMaxCommandWords + 1];
+CHAR16 ProgramPath[kMaxPathUnits];
+CHAR16 ShellCommandLine[kMaxPathUnits];
+
+size_t WideLength(const CHAR16* text) {
+  size_t length = 0;
+  while (text[length] != 0) ++length;
+  return length;
+}
+
+// Appends text at *used in buffer (capacity units with the NUL); false when it does not fit.
+bool AppendWide(CHAR16* buffer, size_t capacity, size_t* used, const CHAR16* text) {
+  const size_t length = WideLength(text);
+  if (length >= capacity - *used) return false;
+  for (size_t i = 0; i <= length; ++i) buffer[*used + i] = text[i];
+  *used += length;
+  return true;
+}
+
+bool WideEqualsIgnoreCase(const CHAR16* a, const char* b) {
+  size_t i = 0;
+  for (; a[i] != 0 && b[i] != '\0'; ++i) {
+    CHAR16 x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<CHAR16>(a[i] - 'a' + 'A') : a[i];
+    char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
+    if (x != static_cast<CHAR16>(y)) return false;
+  }
+  return a[i] == 0 && b[i] == '\0';
+}
+
+// Words separated by blanks, with no character the shell would give another
+// meaning (quotes, variables, redirection, pipes, escapes, comments, wildcards).
+bool SplitPlainCommandLine(const CHAR16* line, size_t* argc) {
+  size_t used = 0;
+  if (!AppendWide(CommandWords, kMaxPathUnits, &used, line)) return false;
+  *argc = 0;
+  bool inWord = false;
+  for (size_t i = 0; CommandWords[i] != 0; ++i) {
+    const CHAR16 c = CommandWords[i];
+    if (c == '"' || c == '%' || c == '>' || c == '<' || c == '|' || c == '^' || c == '#' || c == '*' || c == '?' ||
+        c == '[' || c == '\t') {
+      return false;
+    }
+    if (c == ' ') {
+      CommandWords[i] = 0;
+      inWord = false;
+    } else if (!inWord) {
+      if (*argc == kMaxCommandWords) return false;
+      CommandArgv[(*argc)++] = &CommandWords[i];
+      inWord = true;
+    }
+  }
+  CommandArgv[*argc] = nullptr;
+  return *argc > 0;
+}
+
+bool FileExists(CHAR16* path) {
+  SHELL_FILE_HANDLE handle = nullptr;
+  if (EFI_ERROR(uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ)) ||
+      handle == nullptr) {
+    return false;
+  }
+  uefi_call_wrapper(ShellProtocol->CloseFile, 1, handle);
+  return true;
+}
+
+// Where the shell would find the program: a name with a drive or directory as
+// it is, a bare name in the current directory, then in each %path% directory.
+bool FindProgram(const CHAR16* name) {
+  size_t used = 0;
+  if (!AppendWide(ProgramPath, kMaxPathUnits, &used, name)) return false;
+  if (FileExists(ProgramPath)) return true;
+  for (size_t i = 0; name[i] != 0; ++i) {
+    if (name[i] == ':' || name[i] == '\\') return false;
+  }
+  const CHAR16* path = uefi_call_wrapper(ShellProtocol->GetEnv, 1, reinterpret_cast<const CHAR16*>(u"path"));
+  if (path == nullptr) return false;
+  size_t start = 0;
+  while (path[start] != 0) {
+    size_t end = start;
+    while (path[end] != 0 && path[end] != ';') ++end;
+    if (end > start && end - start < kMaxPathUnits) {
+      used = 0;
+      for (size_t i = start; i < end; ++i) ProgramPath[used++] = path[i];
+      ProgramPath[used] = 0;
+      const bool joined = (ProgramPath[used - 1] == '\\' ||
+                           AppendWide(ProgramPath, kMaxPathUnits, &used, reinterpret_cast<const CHAR16*>(u"\\"))) &&
+                          AppendWide(ProgramPath, kMaxPathUnits, &used, name);
+      if (joined && FileExists(ProgramPath)) return true;
+    }
+    start = path[end] == ';' ? end + 1 : end;
+  }
+  return false;
+}
+
+// The program at ProgramPath with CommandArgv: its status, or kNotStarted when
+// it could not be loaded (the shell then gets the line and reports why).
+int StartProgram(size_t argc) {
+  EFI_DEVICE_PATH* devicePath =
+      uefi_call_wrapper(ShellProtocol->GetDevicePathFromFilePath, 1, static_cast<const CHAR16*>(ProgramPath));
+  if (devicePath == nullptr) return kNotStarted;
+  EFI_HANDLE child = nullptr;
+  EFI_STATUS status = uefi_call_wrapper(BS->LoadImage, 6, FALSE, ImageHandle, devicePath, nullptr, 0, &child);
+  uefi_call_wrapper(BS->FreePool, 1, devicePath);
+  if (EFI_ERROR(status)) {
+    // A security violation still leaves an image handle behind.
+    if (child != nullptr) uefi_call_wrapper(BS->UnloadImage, 1, child);
+    return kNotStarted;
+  }
+  EFI_LOADED_IMAGE* loaded = nullptr;
+  if (!EFI_ERROR(uefi_call_wrapper(BS->HandleProtocol, 3, child, &LoadedImageProtocol, reinterpret_cast<void**>(&loaded))) &&
+      loaded != nullptr) {
+    loaded->LoadOptions = CommandLineText;
+    loaded->LoadOptionsSize = static_cast<UINT32>((WideLength(CommandLineText) + 1) * sizeof(CHAR16));
+  }
+  static EFI_SHELL_PARAMETERS_PROTOCOL childParameters;
+  childParameters = EFI_SHELL_PARAMETERS_PROTOCOL{CommandArgv, argc, ShellParameters->StdIn, ShellParameters->StdOut,
+                                                  ShellParameters->StdErr};
+  status = uefi_call_wrapper(BS->InstallProtocolInterface, 4, &child, &ShellParametersProtocolGuid,
+                             EFI_NATIVE_INTERFACE, &childParameters);
+  if (EFI_ERROR(status)) {
+    uefi_call_wrapper(BS->UnloadImage, 1, child);
+    return kNotStarted;
+  }
+  UINTN exitDataSize = 0;
+  CHAR16* exitData = nullptr;
+  const EFI_STATUS childStatus = uefi_call_wrapper(BS->StartImage, 3, child, &exitDataSize, &exitData);
+  uefi_call_wrapper(BS->UninstallProtocolInterface, 3, child, &ShellParametersProtocolGuid, &childParameters);
+  if (exitData != nullptr) uefi_call_wrapper(BS->FreePool, 1, exitData);
+  return static_cast<int>(static_cast<uint32_t>(childStatus) & 0x7FFFFFFF);
+}
+
+}  // namespace
+
+int RunCommandLineInShell(const char* commandLine) {
   if (ShellProtocol == nullptr || commandLine == nullptr) return -1;
-  static CHAR16 wideCommand[kMaxPathUnits];
-  if (!Utf8ToUcs2String(commandLine, reinterpret_cast<char16_t*>(wideCommand), kMaxPathUnits)) return -1;
+  size_t used = 0;
+  ShellCommandLine[0] = 0;
+  // A nesting shell takes options before the command; one that runs Execute in
+  // itself would take "-nomap" for the command.
+  const CHAR16* noNesting = uefi_call_wrapper(ShellProtocol->GetEnv, 1, reinterpret_cast<const CHAR16*>(u"nonesting"));
+  if ((noNesting == nullptr || !WideEqualsIgnoreCase(noNesting, "True")) &&
+      !AppendWide(ShellCommandLine, kMaxPathUnits, &used, reinterpret_cast<const CHAR16*>(u"-nomap -noversion "))) {
+    return -1;
+  }
+  if (!Utf8ToUcs2String(commandLine, reinterpret_cast<char16_t*>(ShellCommandLine + used), kMaxPathUnits - used)) {
+    return -1;
+  }
+  // The shell leaves the status alone when it finds no program to run.
   EFI_STATUS commandStatus = EFI_SUCCESS;
   EFI_STATUS status =
-      uefi_call_wrapper(ShellProtocol->Execute, 4, &ImageHandle, wideCommand, nullptr, &commandStatus);
+      uefi_call_wrapper(ShellProtocol->Execute, 4, &ImageHandle, ShellCommandLine, nullptr, &commandStatus);
   if (EFI_ERROR(status)) return -1;
   // Shell commands end with small SHELL_STATUS values; an application's EFI error
   // code keeps its low bits (what %lasterror% shows without the error bit).
   return static_cast<int>(static_cast<uint32_t>(commandStatus) & 0x7FFFFFFF);
+}
+
+int RunCommandLine(const char* commandLine) {
+  if (ShellProtocol == nullptr || commandLine == nullptr) return -1;
+  if (!Utf8ToUcs2String(commandLine, reinterpret_cast<char16_t*>(CommandLineText), kMaxPathUnits)) return -1;
+  size_t argc = 0;
+  if (ShellParameters != nullptr && SplitPlainCommandLine(CommandLineText, &argc) && FindProgram(CommandArgv[0])) {
+    const int status = StartProgram(argc);
+    if (status != kNotStarted) return status;
+  }
+  return RunCommandLineInShell(commandLine);
 }
 
 [[noreturn]] void ExitProcess(int status) {
@@ -283,12 +440,11 @@ int RunCommandLine(const char* commandLine) {
   }
 }
 
-// gnu-efi's start-up code (crt0) receives the firmware's Microsoft-convention
-// call, applies the image's relocations and calls efi_main with the System V
-// convention: no EFIAPI here.
-extern "C" EFI_STATUS efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable) {
+EFI_STATUS RunUefiApplication(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable, int (*main)(int argc, char* argv[]),
+                              const char* programName) {
   InitializeLib(image, systemTable);
   ImageHandle = image;
+  for (size_t i = 0; i + 1 < sizeof ProgramName && programName[i] != '\0'; ++i) ProgramName[i] = programName[i];
 
   void* interface = nullptr;
   if (!EFI_ERROR(uefi_call_wrapper(BS->HandleProtocol, 3, image, &ShellParametersProtocolGuid, &interface))) {
@@ -314,8 +470,8 @@ extern "C" EFI_STATUS efi_main(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable) 
     ConsoleWrite(ConsoleStream::Output, kTooLong, sizeof kTooLong - 1);
     return 12;  // an operand value was rejected
   }
-  int status = ToolMain(argc, ArgumentVector);
+  int status = main(argc, ArgumentVector);
   CloseAllFiles();
-  // The shell shows this as %lasterror% (31 as 0x1F): the tool's exit status.
+  // The shell shows this as %lasterror% (31 as 0x1F): the application's exit status.
   return static_cast<EFI_STATUS>(static_cast<uint32_t>(status));
 }

@@ -41,7 +41,10 @@ size_t FileWrite(PlatformFile*, const void*, size_t) { return 0; }
 bool FileSeek(PlatformFile*, int64_t, SeekOrigin) { return false; }
 int64_t FileTell(PlatformFile*) { return -1; }
 bool FileClose(PlatformFile*) { return false; }
+bool FileDelete(const char*) { return true; }
+bool FindSmbiosTable(SmbiosTableBytes*) { return false; }
 int RunCommandLine(const char*) { return -1; }
+int WriteFruField(const char*, const char*) { return 11; }
 void ExitProcess(int status) { Exit(status); }
 
 extern "C" [[noreturn]] void FreestandingMain() {

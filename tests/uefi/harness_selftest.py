@@ -75,6 +75,40 @@ class ParseAndCheck(unittest.TestCase):
         self.assertTrue(harness.check_case(USAGE_CASE, self.results[2], "x", []))
 
 
+class FileAndScreen(unittest.TestCase):
+    """Cases that show a file the command left, and whether the screen was cleared."""
+    RAW = (b"TVCASE-BEGIN-1\r\nWrote.\r\nTVCASE-END-1 0x0\r\nTVFILE-BEGIN-1\r\n[ Type 1 ]:1;\r\nK=V;\r\n\r\n"
+           b"TVFILE-END-1\r\nTVCASE-BEGIN-2\r\n\x1b[2J\x1b[01;01HWrote.\r\nTVCASE-END-2 0x0\r\n")
+    CASE = {"name": "dump", "program": "tablornX64.efi", "args": "-d", "status": 0, "show_file": "SmbiosTemplate.cfg",
+            "expect_file": "[ Type 1 ]:1;\nK=V;\n", "console_cleared": False}
+
+    def setUp(self):
+        self.results = harness.parse_results(harness.clean_console(self.RAW), 2)
+        for result, cleared in zip(self.results, harness.screen_clears(self.RAW, 3)):
+            result["cleared"] = cleared
+
+    def test_clear_screen_seen_only_where_it_happened(self):
+        self.assertEqual(harness.screen_clears(self.RAW, 3), [False, True, None])
+
+    def test_file_and_screen_checks(self):
+        self.assertEqual(harness.check_case(self.CASE, self.results[0], "Wrote.\n", []), [])
+        table = [
+            ({"expect_file": "[ Type 1 ]:1;\nK=W;\n"}, 0, "SmbiosTemplate.cfg differs"),
+            ({"console_cleared": True}, 0, "the screen was not cleared"),
+            ({}, 1, "the screen was cleared"),
+        ]
+        for changes, index, problem in table:
+            problems = harness.check_case(dict(self.CASE, **changes), self.results[index], "Wrote.\n", [])
+            self.assertTrue(any(problem in p for p in problems), (changes, problems))
+
+    def test_script_runs_the_program_then_types_the_file(self):
+        lines = harness.startup_script([self.CASE]).split("\r\n")
+        start = lines.index("tablornX64.efi -d")
+        self.assertEqual(lines[start:start + 5], ["tablornX64.efi -d", "echo TVCASE-END-1 %lasterror%",
+                                                  "echo TVFILE-BEGIN-1", "type SmbiosTemplate.cfg",
+                                                  "echo TVFILE-END-1"])
+
+
 class Script(unittest.TestCase):
     def test_startup_script_lines(self):
         script = harness.startup_script([USAGE_CASE, REDIRECT_CASE])

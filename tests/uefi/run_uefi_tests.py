@@ -60,11 +60,23 @@ def clean_console(raw):
     return text.replace("\r", "").replace("\x00", "")
 
 
+def program(case):
+    """The application a case runs: tolvane.efi unless the case names another."""
+    return case.get("program", "tolvane.efi")
+
+
 def shell_line(case_index, case):
     """The startup.nsh lines of one case (without line ends)."""
-    command = "tolvane.efi" + ((" " + case["args"]) if case["args"] else "")
+    command = program(case) + ((" " + case["args"]) if case["args"] else "")
     lines = ["echo %s%d" % (MARK_BEGIN, case_index)]
-    if case.get("redirect"):
+    if case.get("show_file"):
+        # A file the command leaves in the current directory, shown by 'type'.
+        lines.append(command)
+        lines.append("echo %s%d %%lasterror%%" % (MARK_END, case_index))
+        lines.append("echo %s%d" % (MARK_FILE_BEGIN, case_index))
+        lines.append("type %s" % case["show_file"])
+        lines.append("echo %s%d" % (MARK_FILE_END, case_index))
+    elif case.get("redirect"):
         out_file = "out%d.txt" % case_index
         lines.append("%s > %s" % (command, out_file))
         lines.append("echo %s%d %%lasterror%%" % (MARK_END, case_index))
@@ -142,7 +154,33 @@ def check_case(case, result, expected_text, requests):
         problems.append("output %r does not match %s" % (shown[:200], case["expect_pattern"]))
     if "bmc_requests" in case and requests != case["bmc_requests"]:
         problems.append("BMC received %s, expected %s" % (requests, case["bmc_requests"]))
+    if "expect_file" in case:
+        shown_file = result["file"]
+        if shown_file is None:
+            problems.append("'type %s' did not finish" % case["show_file"])
+        else:
+            # 'type' ends what it shows with one line break of its own.
+            if shown_file.endswith("\n\n"):
+                shown_file = shown_file[:-1]
+            if shown_file != case["expect_file"]:
+                problems.append("%s differs:\n%s" % (case["show_file"],
+                                                     describe_difference(case["expect_file"], shown_file)))
+    if "console_cleared" in case and result.get("cleared") != case["console_cleared"]:
+        problems.append("the screen was %s during the case" % ("cleared" if result.get("cleared") else "not cleared"))
     return problems
+
+
+def screen_clears(raw, count):
+    """Per case: whether the console received a clear-screen sequence (ESC [ 2 J)
+    between the case's begin and end markers; None when the markers are missing.
+    Read from the raw console, before escapes are stripped."""
+    text = raw.decode("utf-8", errors="replace")
+    cleared = []
+    for index in range(1, count + 1):
+        begin = re.search(r"%s%d\r?\n" % (MARK_BEGIN, index), text)
+        end = re.compile(r"%s%d " % (MARK_END, index)).search(text, begin.end()) if begin else None
+        cleared.append(None if not end else "\x1b[2J" in text[begin.end():end.start()])
+    return cleared
 
 
 def describe_difference(expected, actual):
@@ -374,6 +412,8 @@ def main():
     parser.add_argument("--qemu", default="qemu-system-x86_64")
     parser.add_argument("--timeout", type=float, default=240, help="seconds for the whole boot")
     parser.add_argument("--bmc-arg", action="append", default=[], help="extra tolvane-bmc option (repeatable)")
+    parser.add_argument("--esp-file", action="append", default=[],
+                        help="another file for FS0:\\ beside tolvane.efi, e.g. tablornX64.efi (repeatable)")
     parser.add_argument("--retries", type=int, default=0,
                         help="boot again, up to N times, when the boot failed and the console shows a KCS transfer "
                              "that timed out in the guest (the BMC's answer came later than the tool's IBF wait of "
@@ -416,6 +456,8 @@ def main():
     esp = os.path.join(work, "esp")
     os.makedirs(esp)
     shutil.copy(args.efi, os.path.join(esp, "tolvane.efi"))
+    for path in args.esp_file:
+        shutil.copy(path, os.path.join(esp, os.path.basename(path)))
     with open(os.path.join(esp, "startup.nsh"), "w", newline="") as f:
         f.write(startup_script(cases))
     vars_copy = os.path.join(work, "vars.fd")
@@ -485,11 +527,13 @@ def main():
                            "-device", "ipmi-bmc-extern,chardev=ipmi0,id=bmc0",
                            "-device", "isa-ipmi-kcs,bmc=bmc0,ioport=0xca2"]
 
-        command = [args.qemu, "-machine", "q35", "-m", "256", "-nographic", "-serial", "stdio", "-monitor", "none",
+        # The case file may set machine properties (e.g. the SMBIOS entry point
+        # type) and add QEMU options (e.g. -smbios strings) for the whole boot.
+        command = [args.qemu, "-machine", case_file.get("machine", "q35"), "-m", "256", "-nographic", "-serial", "stdio", "-monitor", "none",
                    "-no-reboot", "-net", "none",
                    "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
                    "-drive", "if=pflash,format=raw,file=" + vars_copy,
-                   "-drive", "format=raw,file=fat:rw:" + esp] + bmc_devices
+                   "-drive", "format=raw,file=fat:rw:" + esp] + bmc_devices + case_file.get("qemu_args", [])
         with open(os.path.join(work, "qemu-command.txt"), "w") as f:
             f.write(" ".join(command) + "\n")
         started = time.monotonic()
@@ -577,6 +621,9 @@ def main():
             failures.append("requests before the first case: %s" % unattributed)
 
     results = parse_results(text, len(cases))
+    raw = bytes(reader.raw) if reader else b""
+    for result, cleared in zip(results, screen_clears(raw, len(cases))):
+        result["cleared"] = cleared
     print("UEFI shell tier: %d cases in one boot%s" % (len(cases), (" against " + hook.name) if hook else ""))
     passed = 0
     for index, (case, result) in enumerate(zip(cases, results), 1):
@@ -589,14 +636,14 @@ def main():
         if index in begin_times and index in end_times:
             took = " (%.2f s)" % (end_times[index] - begin_times[index])
         if problems:
-            print("  FAIL %d. %s: tolvane.efi %s%s" % (index, case["name"], case["args"], took))
+            print("  FAIL %d. %s: %s %s%s" % (index, case["name"], program(case), case["args"], took))
             for problem in problems:
                 print("       " + problem.replace("\n", "\n       "))
             failures.append("case %d failed" % index)
         else:
             passed += 1
-            print("  ok   %d. %s: tolvane.efi %s -> %s%s" % (index, case["name"], case["args"],
-                                                            result["status"], took))
+            print("  ok   %d. %s: %s %s -> %s%s" % (index, case["name"], program(case), case["args"],
+                                                   result["status"], took))
 
     for note in priority_notes:
         print("note: " + note)

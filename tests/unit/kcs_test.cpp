@@ -20,6 +20,27 @@ struct Transfer {
   std::vector<std::string> trace;
   uint64_t elapsedUs = 0;
   unsigned statusReads = 0;
+  bool runaway = false;  // the guard had to end the transfer
+};
+
+// Ends a transfer that would otherwise never return: past this many data
+// register reads the status register shows IDLE, so the test fails instead of
+// hanging. No transfer here reads anywhere near as many bytes.
+class RunawayGuard : public PortDriver {
+ public:
+  static constexpr unsigned kMaxDataReads = 100000;
+  explicit RunawayGuard(PortDriver* bmc) : bmc_(bmc) {}
+  uint8_t Read8(uint16_t port) override {
+    if (port == kKcsStatusRegister && Tripped()) return 0x00;
+    if (port == kKcsDataRegister) ++dataReads_;
+    return bmc_->Read8(port);
+  }
+  void Write8(uint16_t port, uint8_t value) override { bmc_->Write8(port, value); }
+  bool Tripped() const { return dataReads_ > kMaxDataReads; }
+
+ private:
+  PortDriver* bmc_;
+  unsigned dataReads_ = 0;
 };
 
 Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& faults = {}) {
@@ -27,6 +48,8 @@ Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& fault
   scenario.kcs = faults;
   SimulatedBmc bmc(scenario);
   bmc.Attach(/*sleepForReal=*/false);
+  RunawayGuard guard(&bmc);
+  SelectPortDriver(&guard);
   BindPortAccess();  // as IpmiRequest does before every transfer
   Transfer t;
   CaptureConsole(&t.console);
@@ -38,6 +61,7 @@ Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& fault
   t.trace = bmc.Kcs().PortTrace();
   t.elapsedUs = bmc.Clock().NowMicroseconds();
   t.statusReads = bmc.Kcs().Stats().statusReads;
+  t.runaway = guard.Tripped();
   SelectPortDriver(nullptr);
   return t;
 }
@@ -141,6 +165,50 @@ TEST(KcsTransfer, TimesOutAfterAHundredWaitsWithoutAByte) {
   EXPECT_EQ(t.elapsedUs, 100 * kByteWaitUs);
 }
 
+// Status reads and waits in the read phase: the first status read after the last
+// request byte comes before any wait, so the first response byte may show at the
+// 100th read after it (after 100 waits) and not later. A stored byte is always
+// followed by one wait before the next status read, so the next byte may show at
+// the 10th read after its predecessor's READ (after 10 waits, 9 of them extra).
+TEST(KcsTransfer, ReadCountdownAllowsALateByteUpToItsLastWait) {
+  constexpr uint64_t kResponseBytes = 18;  // NetFn/LUN, command, the Get Device ID reply
+  const Transfer onTime = RunTransfer(kGetDeviceId);
+  ASSERT_EQ(onTime.result, 0) << onTime.console;
+  struct Case {
+    unsigned afterByte;  // response bytes taken before the late one
+    unsigned lateReads;  // status reads that still show OBF clear
+    bool inTime;
+  };
+  const Case cases[] = {
+      {0, 100, true},  {0, 101, false},                   // the first byte: 100 waits
+      {1, 1, true},    {1, 9, true},    {1, 10, false},   // the second byte: 10 waits
+      {17, 9, true},   {17, 10, false},                   // the last byte
+      {18, 9, true},   {18, 10, false},                   // going idle after the last byte
+  };
+  for (const Case& c : cases) {
+    KcsFaults faults;
+    faults.obfLateReads = c.lateReads;
+    faults.obfLateAfterByte = c.afterByte;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE("after byte " + std::to_string(c.afterByte) + ", late " + std::to_string(c.lateReads));
+    if (c.inTime) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.console, "");
+      // One more status read and one more wait for every late read.
+      EXPECT_EQ(t.statusReads, onTime.statusReads + c.lateReads);
+      EXPECT_EQ(t.elapsedUs, (kResponseBytes + c.lateReads) * kByteWaitUs);
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      const uint64_t waits = c.afterByte == 0 ? 100 : (c.afterByte - 1) + 10;
+      EXPECT_EQ(t.elapsedUs, waits * kByteWaitUs);
+      // Every byte taken was acknowledged; the late one was never read.
+      EXPECT_EQ(t.trace.size(), 4 + 2 * size_t{c.afterByte});
+    }
+  }
+}
+
 TEST(KcsTransfer, LeadingZeroIsDroppedWithoutCountingAgainstTheWait) {
   KcsFaults faults;
   faults.leadingZeroBytes = 3;
@@ -151,6 +219,59 @@ TEST(KcsTransfer, LeadingZeroIsDroppedWithoutCountingAgainstTheWait) {
   // The zeros are read but never acknowledged with READ.
   EXPECT_EQ(Head(std::vector<std::string>(t.trace.begin() + 4, t.trace.end()), 4),
             (std::vector<std::string>{"R CA2 00", "R CA2 00", "R CA2 00", "R CA2 1C"}));
+}
+
+// Dropped leading zeros have their own budget, the same 0.5 s as the first byte:
+// 500 of them at 1000 us each. The 501st is read and ends the transfer.
+TEST(KcsTransfer, LeadingZerosEndAfterHalfASecondOfThem) {
+  constexpr uint64_t kZeroStallUs = 1000;
+  const struct {
+    unsigned zeros;
+    bool inTime;
+  } cases[] = {{499, true}, {500, true}, {501, false}, {~0u, false}};  // ~0u: 00h for ever
+  for (const auto& c : cases) {
+    KcsFaults faults;
+    faults.leadingZeroBytes = c.zeros;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(c.zeros);
+    EXPECT_FALSE(t.runaway);
+    ASSERT_GE(t.trace.size(), 4u);  // the write phase
+    const std::vector<std::string> readPhase(t.trace.begin() + 4, t.trace.end());
+    if (c.inTime) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.elapsedUs, 18 * kByteWaitUs + c.zeros * kZeroStallUs);
+      ASSERT_GT(readPhase.size(), c.zeros);
+      EXPECT_EQ(readPhase[c.zeros], "R CA2 1C");
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      EXPECT_EQ(t.elapsedUs, 500 * kZeroStallUs);
+      EXPECT_EQ(readPhase, std::vector<std::string>(501, "R CA2 00"));  // never acknowledged
+    }
+  }
+}
+
+// The two budgets do not draw on each other: after 500 zeros the first byte still
+// has its full 100 waits.
+TEST(KcsTransfer, LeadingZerosLeaveTheFirstByteItsFullWait) {
+  for (unsigned lateReads : {100u, 101u}) {
+    KcsFaults faults;
+    faults.leadingZeroBytes = 500;
+    faults.obfLateReads = lateReads;
+    faults.obfLateAfterByte = 0;
+    const Transfer t = RunTransfer(kGetDeviceId, faults);
+    SCOPED_TRACE(lateReads);
+    if (lateReads == 100) {
+      EXPECT_EQ(t.result, 0) << t.console;
+      EXPECT_EQ(t.out, DeviceIdResponse());
+      EXPECT_EQ(t.elapsedUs, 500 * 1000 + (100 + 18) * kByteWaitUs);
+    } else {
+      EXPECT_EQ(t.result, 1);
+      EXPECT_EQ(t.console, "Error: time out.\n");
+      EXPECT_EQ(t.elapsedUs, 500 * 1000 + 100 * kByteWaitUs);
+    }
+  }
 }
 
 TEST(KcsTransfer, ResponsesWithoutCompletionCodeFail) {

@@ -14,14 +14,17 @@
 
 namespace {
 
+// A file of the given content in GoogleTest's temporary directory, removed again.
 struct TempFile {
-  explicit TempFile(const std::string& content) {
-    const int fd = mkstemp(path);
+  explicit TempFile(const std::string& content) : path(testing::TempDir() + "tolvane_file_stream_XXXXXX") {
+    const int fd = mkstemp(path.data());
+    EXPECT_LE(0, fd) << path;
     EXPECT_EQ(static_cast<ssize_t>(content.size()), write(fd, content.data(), content.size()));
     close(fd);
   }
-  ~TempFile() { unlink(path); }
-  char path[40] = "/tmp/tolvane_file_stream_XXXXXX";
+  ~TempFile() { unlink(path.c_str()); }
+
+  std::string path;
 };
 
 TEST(FileStream, ReadLineMatchesFgets) {
@@ -40,9 +43,9 @@ TEST(FileStream, ReadLineMatchesFgets) {
     TempFile file(content);
     for (size_t size : {1, 2, 3, 16, 17, 511, 512, 513, 1024, 4000}) {
       for (FileMode mode : {FileMode::ReadText, FileMode::ReadBinary}) {
-        FILE* expectedFile = std::fopen(file.path, "r");
+        FILE* expectedFile = std::fopen(file.path.c_str(), "r");
         FileStream stream;
-        ASSERT_TRUE(OpenFileStream(&stream, file.path, mode));
+        ASSERT_TRUE(OpenFileStream(&stream, file.path.c_str(), mode));
         std::vector<char> expected(size + 8, '#'), actual(size + 8, '#');
         bool ended = false;
         // With room for the terminator only nothing is ever consumed, so stop early.
@@ -77,9 +80,9 @@ TEST(FileStream, ScanDecimalAndReadByteMatchFscanfAndFgetc) {
   }
   for (const std::string& content : contents) {
     TempFile file(content);
-    FILE* expectedFile = std::fopen(file.path, "r");
+    FILE* expectedFile = std::fopen(file.path.c_str(), "r");
     FileStream stream;
-    ASSERT_TRUE(OpenFileStream(&stream, file.path, FileMode::ReadText));
+    ASSERT_TRUE(OpenFileStream(&stream, file.path.c_str(), FileMode::ReadText));
     for (int step = 0;; ++step) {
       int expected = 0x5a5a5a5a, actual = 0x5a5a5a5a;
       const int result = std::fscanf(expectedFile, "%d", &expected);
@@ -95,7 +98,8 @@ TEST(FileStream, ScanDecimalAndReadByteMatchFscanfAndFgetc) {
     std::fclose(expectedFile);
   }
   FileStream missing;
-  EXPECT_FALSE(OpenFileStream(&missing, "/tmp/tolvane_file_stream_missing/none.txt", FileMode::ReadText));
+  const std::string missingName = testing::TempDir() + "tolvane_file_stream_missing/none.txt";
+  EXPECT_FALSE(OpenFileStream(&missing, missingName.c_str(), FileMode::ReadText));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // ScanDecimal, AsciiToInt and TokenizeString against sscanf, atoi and strtok on
 // the same generated texts: white space, signs, digits of every length up to far
-// past 64 bits, and junk, in every combination.
+// past 64 bits, and junk, in every combination. DecimalAccumulator, which they
+// and ScanDecimalFromFile share, at each limit.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -54,6 +55,58 @@ TEST(Scan, ScanDecimalMatchesSscanfAndAsciiToIntMatchesAtoi) {
     ASSERT_EQ(std::atoi(text.c_str()), AsciiToInt(text.c_str())) << '[' << text << ']';
   }
 }
+
+struct AccumulatorCase {
+  const char* digits;
+  bool negative;
+  int32_t expected;  // the low 32 bits of what strtol gives for the signed digits
+};
+
+TEST(Scan, DecimalAccumulatorKeepsTheLow32BitsOfStrtolsSaturatedLong) {
+  const AccumulatorCase cases[] = {
+      {"", false, 0},
+      {"0", false, 0},
+      {"0", true, 0},
+      {"000000000000000000000000000042", false, 42},  // leading zeros never saturate
+      {"2147483647", false, 2147483647},
+      {"2147483647", true, -2147483647},
+      {"2147483648", false, INT32_MIN},
+      {"2147483648", true, INT32_MIN},
+      {"2147483649", true, 2147483647},
+      {"4294967295", false, -1},
+      {"4294967296", false, 0},
+      {"4294967297", true, -1},
+      {"9223372036854775806", false, -2},
+      {"9223372036854775807", false, -1},  // LONG_MAX
+      {"9223372036854775807", true, 1},
+      {"9223372036854775808", false, -1},  // past LONG_MAX: stays there
+      {"9223372036854775808", true, 0},    // LONG_MIN
+      {"9223372036854775809", true, 0},    // past LONG_MIN: stays there
+      {"92233720368547758070", false, -1},
+      {"18446744073709551616", false, -1},  // 2^64 would wrap to 0 without saturating
+      {"18446744073709551617", true, 0},
+      {"99999999999999999999999999999999999999", false, -1},
+      {"99999999999999999999999999999999999999", true, 0},
+  };
+  for (const AccumulatorCase& test : cases) {
+    DecimalAccumulator number(test.negative);
+    for (const char* digit = test.digits; *digit != '\0'; ++digit) number.Add(*digit - '0');
+    EXPECT_EQ(test.expected, number.Result()) << (test.negative ? "-" : "") << test.digits;
+
+    // The table itself, against the C library.
+    const std::string text = std::string(test.negative ? "-" : "") + test.digits;
+    if (*test.digits != '\0') {
+      const long wide = std::strtol(text.c_str(), nullptr, 10);
+      EXPECT_EQ(test.expected, static_cast<int32_t>(static_cast<uint32_t>(static_cast<unsigned long>(wide)))) << text;
+    }
+  }
+}
+
+static_assert([] {
+  DecimalAccumulator number(true);
+  for (int digit : {2, 1, 4, 7, 4, 8, 3, 6, 4, 8}) number.Add(digit);
+  return number.Result() == INT32_MIN;
+}());
 
 // Each token as offset:text, then the split buffer itself (NULs where delimiters were).
 template <typename Tokenizer>
