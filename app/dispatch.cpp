@@ -10,6 +10,7 @@
 #include "lan/vlan_arp.hpp"
 #include "sel/sel_listing.hpp"
 #include "sel/sel_log.hpp"
+#include "sdr/sensor_listing.hpp"
 #include "support/exit_status.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
@@ -87,6 +88,7 @@ constexpr CommandForm kCommandForms[] = {
     {"-sel", 3, 3, Is("list"), {}, false, false, "ShowSelListing", [](const Operands&) { return ShowSelListing(); }},
     {"-sel", 3, 3, Is("del"), {}, false, false, "ClearSel", [](const Operands&) { return ClearSel(); }},
     {"-sel", 3, 3, Is("raw"), {}, false, false, "DumpSelRaw", [](const Operands&) { return DumpSelRaw(); }},
+    {"-sdr", 2, 2, kAnySubWord, {}, false, false, "ShowSensors", [](const Operands&) { return ShowSensors(); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},

@@ -15,6 +15,7 @@ std::span<const HandlerEntry> (*const kHandlerTables[])() = {
     UserHandlers,
     SdrHandlers,
     SelHandlers,
+    SensorHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

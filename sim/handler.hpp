@@ -41,3 +41,4 @@ std::span<const HandlerEntry> ControllerHandlers();
 std::span<const HandlerEntry> UserHandlers();
 std::span<const HandlerEntry> SdrHandlers();
 std::span<const HandlerEntry> SelHandlers();
+std::span<const HandlerEntry> SensorHandlers();

@@ -40,6 +40,7 @@ Scenario DefaultScenario() {
   scenario.state.controller = DefaultControllerState();
   scenario.state.users = DefaultUserState();
   scenario.state.sel = DefaultSelState();
+  scenario.state.sdr = DefaultSdrState();
   return scenario;
 }
 

@@ -87,22 +87,47 @@ constexpr HandlerEntry kSdrHandlers[] = {
 std::span<const HandlerEntry> SdrHandlers() { return kSdrHandlers; }
 
 void ReadSdrState(const nlohmann::json& object, SdrState* sdr, JsonReader& read) {
-  if (!object.is_object()) return read.Fail("sdr", "an object with \"records\"");
-  if (!object.contains("records")) return;
-  const nlohmann::json& records = object.at("records");
-  if (!records.is_array()) return read.Fail("records", "an array of records");
-  sdr->records.clear();
-  for (const nlohmann::json& entry : records) {
-    std::vector<uint8_t> bytes;
-    if (!entry.is_string() || !ParseHexBytes(entry.get<std::string>(), &bytes)) {
-      return read.Fail("records", "records as hexadecimal bytes such as \"01 00 51 01 35 ...\"");
+  if (!object.is_object()) return read.Fail("sdr", "an object with \"records\" and \"sensors\"");
+  if (object.contains("records")) {
+    const nlohmann::json& records = object.at("records");
+    if (!records.is_array()) return read.Fail("records", "an array of records");
+    SdrState fresh;
+    for (const nlohmann::json& entry : records) {
+      if (entry.is_object()) {
+        ReadSensorRecord(entry, fresh.records.size(), &fresh, read);
+        continue;
+      }
+      std::vector<uint8_t> bytes;
+      if (!entry.is_string() || !ParseHexBytes(entry.get<std::string>(), &bytes)) {
+        return read.Fail("records", "records as hexadecimal bytes such as \"01 00 51 01 35 ...\" or sensor objects");
+      }
+      fresh.records.push_back(std::move(bytes));
     }
-    sdr->records.push_back(std::move(bytes));
+    sdr->records = std::move(fresh.records);
+    sdr->sensors = std::move(fresh.sensors);
+  }
+  if (object.contains("sensors")) {
+    const nlohmann::json& sensors = object.at("sensors");
+    if (!sensors.is_array()) return read.Fail("sensors", "an array of sensors");
+    // Sensors of described records come first; these follow.
+    if (!object.contains("records")) sdr->sensors.clear();
+    for (const nlohmann::json& entry : sensors) {
+      SimSensor sensor;
+      ReadSensor(entry, &sensor, read);
+      sdr->sensors.push_back(std::move(sensor));
+    }
   }
 }
 
 nlohmann::json SdrStateToJson(const SdrState& sdr) {
   nlohmann::json records = nlohmann::json::array();
   for (const std::vector<uint8_t>& record : sdr.records) records.push_back(HexBytesText(record));
-  return {{"records", records}};
+  nlohmann::json sensors = nlohmann::json::array();
+  for (const SimSensor& sensor : sdr.sensors) {
+    nlohmann::json entry = {{"number", ByteText(sensor.number)}, {"readingReply", HexBytesText(sensor.reading)}};
+    if (!sensor.present) entry["present"] = false;
+    if (sensor.thresholds) entry["thresholds"] = HexBytesText(*sensor.thresholds);
+    sensors.push_back(entry);
+  }
+  return {{"records", records}, {"sensors", sensors}};
 }

@@ -1,7 +1,8 @@
 """BMCs nobody in this project wrote, for the UEFI shell harness
 (tests/uefi/run_uefi_tests.py --hook this-file --hook-arg bmc=...):
 
-- bmc=ipmi_sim: OpenIPMI's ipmi_sim with a fresh state directory, its
+- bmc=ipmi_sim: OpenIPMI's ipmi_sim (contents: emu=FILE in config=DIR,
+  default bmc.emu) with a fresh state directory, its
   QEMU-facing serial port (codec VM) and its LAN port on free 127.0.0.1 ports.
   Between cases the harness calls after_case(), which reads the BMC back over
   LAN with ipmitool and compares with the case's "after" checks.
@@ -151,6 +152,7 @@ class IpmiSimBmc:
     def __init__(self, work_dir, options):
         self.work = work_dir
         self.config_dir = options.get("config", os.path.join(HERE, "ipmi_sim"))
+        self.emu = options.get("emu", "bmc.emu")  # the BMC's contents, in config_dir
         self.ipmi_sim = options.get("ipmi_sim", "ipmi_sim")
         self.ipmitool = options.get("ipmitool", "ipmitool")
         self.process = None
@@ -192,7 +194,7 @@ class IpmiSimBmc:
         self.check_log = os.path.join(self.work, "peer-checks.log")
         with open(self.log_path, "wb") as log:
             self.process = subprocess.Popen(
-                [self.ipmi_sim, "-c", config_file, "-f", os.path.join(self.config_dir, "bmc.emu"), "-s", state, "-n"],
+                [self.ipmi_sim, "-c", config_file, "-f", os.path.join(self.config_dir, self.emu), "-s", state, "-n"],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, cwd=run_dir,
                 preexec_fn=end_with_parent)
         deadline = time.monotonic() + 20

@@ -113,6 +113,7 @@ TEST(Dispatch, EveryCommandForm) {
       {{"-sel", "list"}, "ShowSelListing"},
       {{"-sel", "del"}, "ClearSel"},
       {{"-sel", "raw"}, "DumpSelRaw"},
+      {{"-sdr"}, "ShowSensors"},
       {{"-fan"}, "ShowFanMode"},
       {{"-fan", "0"}, "SetFanMode", 0, nullptr, 0, {0}},
       {{"-fan", "4"}, "SetFanMode", 0, nullptr, 0, {4}},
