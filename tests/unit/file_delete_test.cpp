@@ -14,10 +14,10 @@ namespace {
 
 class FileDeleteTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_NE(nullptr, mkdtemp(directory_)); }
-  void TearDown() override { std::system(("rm -rf " + std::string(directory_)).c_str()); }
+  void SetUp() override { ASSERT_NE(nullptr, mkdtemp(directory_.data())); }
+  void TearDown() override { std::system(("rm -rf " + directory_).c_str()); }
 
-  std::string Path(const std::string& name) const { return std::string(directory_) + "/" + name; }
+  std::string Path(const std::string& name) const { return directory_ + "/" + name; }
   static bool Exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
@@ -29,7 +29,7 @@ class FileDeleteTest : public ::testing::Test {
     std::fclose(file);
   }
 
-  char directory_[40] = "/tmp/tolvane_delete_XXXXXX";
+  std::string directory_ = testing::TempDir() + "tolvane_delete_XXXXXX";
 };
 
 TEST_F(FileDeleteTest, AFileIsGoneAfterwards) {

@@ -163,8 +163,8 @@ void ForgetTheLastRun() {
 
 TEST(SelListingProperty, RandomLogsAndDataFilesNeverBreakTheListing) {
   namespace fs = std::filesystem;
-  char pattern[] = "/tmp/tolvane-sel-random-XXXXXX";
-  const fs::path directory = mkdtemp(pattern);
+  std::string pattern = testing::TempDir() + "tolvane-sel-random-XXXXXX";
+  const fs::path directory = mkdtemp(pattern.data());
   const fs::path before = fs::current_path();
   fs::current_path(directory);
   const char* const eventFiles[] = {"GenEvt.dat", "SpecEvt1.dat", "SpecEvt2.dat", "SpecEvt3.dat", "SpecEvt4.dat",

@@ -91,16 +91,16 @@ inline Bytes SmbiosEntryPoint3(uint64_t address, uint32_t maximumSize, uint8_t m
 class ScratchDirectory {
  public:
   ScratchDirectory() {
-    char* made = mkdtemp(path_);
+    char* made = mkdtemp(path_.data());
     previous_ = getcwd(nullptr, 0);
-    if (made == nullptr || chdir(path_) != 0) std::abort();
+    if (made == nullptr || chdir(path_.c_str()) != 0) std::abort();
   }
   ~ScratchDirectory() {
     if (chdir(previous_) != 0) std::abort();
     std::free(previous_);
-    std::system(("rm -rf " + std::string(path_)).c_str());
+    std::system(("rm -rf " + path_).c_str());
   }
-  std::string Path(const std::string& name) const { return std::string(path_) + "/" + name; }
+  std::string Path(const std::string& name) const { return path_ + "/" + name; }
 
   static void Write(const std::string& name, const Bytes& bytes) {
     std::FILE* file = std::fopen(name.c_str(), "wb");
@@ -122,6 +122,6 @@ class ScratchDirectory {
   }
 
  private:
-  char path_[40] = "/tmp/tolvane_smbios_XXXXXX";
+  std::string path_ = testing::TempDir() + "tolvane_smbios_XXXXXX";
   char* previous_ = nullptr;
 };
