@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
