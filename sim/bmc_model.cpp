@@ -13,6 +13,7 @@ std::span<const HandlerEntry> (*const kHandlerTables[])() = {
     LanHandlers,
     ControllerHandlers,
     UserHandlers,
+    FruHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

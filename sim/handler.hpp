@@ -39,3 +39,4 @@ std::span<const HandlerEntry> AppHandlers();
 std::span<const HandlerEntry> LanHandlers();
 std::span<const HandlerEntry> ControllerHandlers();
 std::span<const HandlerEntry> UserHandlers();
+std::span<const HandlerEntry> FruHandlers();

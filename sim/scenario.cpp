@@ -39,10 +39,11 @@ Scenario DefaultScenario() {
   scenario.state.lan = DefaultLanState();
   scenario.state.controller = DefaultControllerState();
   scenario.state.users = DefaultUserState();
+  scenario.state.fru = DefaultFruState();
   return scenario;
 }
 
-bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) {
+bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error, const std::string& baseDirectory) {
   error->clear();
   if (!root.is_object()) {
     *error = "a scenario is a JSON object";
@@ -56,6 +57,7 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   if (root.contains("lan")) ReadLanState(root.at("lan"), &result.state.lan, read);
   if (root.contains("controller")) ReadControllerState(root.at("controller"), &result.state.controller, read);
   if (root.contains("users")) ReadUserState(root.at("users"), &result.state.users, read);
+  if (root.contains("fru")) ReadFruState(root.at("fru"), &result.state.fru, read, baseDirectory);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
@@ -102,7 +104,9 @@ bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* 
     *error = path + ": not valid JSON";
     return false;
   }
-  if (!ScenarioFromJson(root, scenario, error)) {
+  const size_t slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (!ScenarioFromJson(root, scenario, error, directory)) {
     *error = path + ": " + *error;
     return false;
   }
@@ -117,6 +121,7 @@ json ScenarioToJson(const Scenario& scenario) {
   root["lan"] = LanStateToJson(scenario.state.lan);
   root["controller"] = ControllerStateToJson(scenario.state.controller);
   root["users"] = UserStateToJson(scenario.state.users);
+  root["fru"] = FruStateToJson(scenario.state.fru);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;
