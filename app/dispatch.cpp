@@ -6,6 +6,8 @@
 #include "controller/firmware_version.hpp"
 #include "controller/reset.hpp"
 #include "controller/self_test.hpp"
+#include "fru/fru_display.hpp"
+#include "fru/fru_fields.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
 #include "support/exit_status.hpp"
@@ -30,6 +32,8 @@ constexpr int kMaxByteOperand = 255;
 
 constexpr SubWordRule kAnySubWord = {nullptr, nullptr};
 constexpr SubWordRule Is(const char* word) { return {word, nullptr}; }
+// FRU field codes, case ignored: BV is shown only under -fru1.
+constexpr SubWordRule kFruDisplayCode = {nullptr, IsFruDisplayCode};
 
 using enum OperandKind;
 
@@ -81,6 +85,14 @@ constexpr CommandForm kCommandForms[] = {
     {"-selftest", 2, 2, kAnySubWord, {}, false, false, "ShowSelfTest", [](const Operands&) { return ShowSelfTest(); }},
     {"-raw", 4, INT_MAX, kAnySubWord, {{RawOperands, 2}}, false, false, "RawRequest",
      [](const Operands& o) { return RawRequest(o.argc, o.rawOperands); }},
+    // "-fru1" takes these rows too (SelectCommand).
+    {"-fru", 3, 3, Is("info"), {}, false, false, "ShowFruInfo", [](const Operands&) { return ShowFruInfo(); }},
+    {"-fru", 3, 3, Is("list"), {}, false, false, "ListFru", [](const Operands&) { return ListFru(); }},
+    {"-fru", 3, 3, Is("cthelp"), {}, false, false, "ShowChassisTypes",
+     [](const Operands&) { return ShowChassisTypes(); }},
+    {"-fru", 3, 3, Is("help"), {}, false, false, "ShowFruHelp", [](const Operands&) { return ShowFruHelp(); }},
+    {"-fru", 3, 3, kFruDisplayCode, {{Code, 2}}, false, false, "ShowFruField",
+     [](const Operands& o) { return ShowFruField(o.code); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},
