@@ -8,6 +8,7 @@
 #include "controller/self_test.hpp"
 #include "fru/fru_display.hpp"
 #include "fru/fru_fields.hpp"
+#include "fru/fru_write.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
 #include "support/exit_status.hpp"
@@ -32,8 +33,9 @@ constexpr int kMaxByteOperand = 255;
 
 constexpr SubWordRule kAnySubWord = {nullptr, nullptr};
 constexpr SubWordRule Is(const char* word) { return {word, nullptr}; }
-// FRU field codes, case ignored: BV is shown only under -fru1.
+// FRU field codes, case ignored: BV is shown only under -fru1, written under either word.
 constexpr SubWordRule kFruDisplayCode = {nullptr, IsFruDisplayCode};
+constexpr SubWordRule kFruWriteCode = {nullptr, IsFruWriteCode};
 
 using enum OperandKind;
 
@@ -93,6 +95,8 @@ constexpr CommandForm kCommandForms[] = {
     {"-fru", 3, 3, Is("help"), {}, false, false, "ShowFruHelp", [](const Operands&) { return ShowFruHelp(); }},
     {"-fru", 3, 3, kFruDisplayCode, {{Code, 2}}, false, false, "ShowFruField",
      [](const Operands& o) { return ShowFruField(o.code); }},
+    {"-fru", 4, 4, kFruWriteCode, {{Code, 2}, {Text, 3}}, false, false, "WriteFruField",
+     [](const Operands& o) { return WriteFruField(o.code, o.text); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},
