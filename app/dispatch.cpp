@@ -6,6 +6,7 @@
 #include "controller/firmware_version.hpp"
 #include "controller/reset.hpp"
 #include "controller/self_test.hpp"
+#include "fru/fru_backup.hpp"
 #include "fru/fru_display.hpp"
 #include "fru/fru_fields.hpp"
 #include "fru/fru_write.hpp"
@@ -97,6 +98,10 @@ constexpr CommandForm kCommandForms[] = {
      [](const Operands& o) { return ShowFruField(o.code); }},
     {"-fru", 4, 4, kFruWriteCode, {{Code, 2}, {Text, 3}}, false, false, "WriteFruField",
      [](const Operands& o) { return WriteFruField(o.code, o.text); }},
+    {"-fru", 4, 4, Is("backup"), {{FileName, 3}}, false, false, "BackupFru",
+     [](const Operands& o) { return BackupFru(o.fileName); }},
+    {"-fru", 4, 4, Is("restore"), {{FileName, 3}}, false, false, "RestoreFru",
+     [](const Operands& o) { return RestoreFru(o.fileName); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},
