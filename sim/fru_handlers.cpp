@@ -33,8 +33,6 @@ constexpr uint8_t kSimCcRequestDataTruncated = 0xC8;
 
 constexpr uint8_t kAccessByBytes = 0x00;
 constexpr uint8_t kAccessByWords = 0x01;
-// The most FRU bytes one Read FRU Data answers.
-constexpr size_t kMaxReadCount = 64;
 constexpr size_t kMaxReportedSize = 0xFFFF;  // size field of the inventory info
 
 FruState& Fru(BmcModel& bmc) { return bmc.State().fru; }
@@ -61,8 +59,9 @@ IpmiReply ReadFruData(BmcModel& bmc, const IpmiMessage& request) {
   if (device == nullptr) return Refuse(kSimCcInvalidDataField);
   const size_t offset = Offset(request);
   if (offset >= device->image.size()) return Refuse(kSimCcParameterOutOfRange);
-  const size_t count = std::min<size_t>(request.data[3], device->image.size() - offset);
-  if (count > kMaxReadCount) return Refuse(kSimCcRequestDataTruncated);
+  // The count returned may be less than asked: the device's end, or the most
+  // this BMC returns at once.
+  const size_t count = std::min<size_t>({request.data[3], device->image.size() - offset, Fru(bmc).readLimit});
   std::vector<uint8_t> data{static_cast<uint8_t>(count)};
   data.insert(data.end(), device->image.begin() + static_cast<long>(offset),
               device->image.begin() + static_cast<long>(offset + count));
@@ -222,6 +221,7 @@ void ReadFruState(const nlohmann::json& object, FruState* fru, JsonReader& read,
   read.Bool(object, "writeControl", &fru->writeControl);
   read.Bool(object, "unlocked", &fru->unlocked);
   read.Bool(object, "oemCommands", &fru->oemCommands);
+  read.Unsigned(object, "readLimit", &fru->readLimit);
   if (!object.contains("devices")) return;
   std::vector<FruDevice> devices;
   for (const nlohmann::json& entry : object.at("devices")) {
@@ -261,5 +261,6 @@ nlohmann::json FruStateToJson(const FruState& fru) {
   return {{"writeControl", fru.writeControl},
           {"unlocked", fru.unlocked},
           {"oemCommands", fru.oemCommands},
+          {"readLimit", fru.readLimit},
           {"devices", devices}};
 }

@@ -26,12 +26,14 @@ struct FruState {
   bool unlocked = false;
   // The OEM FRU commands (NetFn 30h, 80h-82h) answered like 0Ah 10h-12h.
   bool oemCommands = true;
+  // The most FRU bytes one Read FRU Data returns (fewer than asked is allowed).
+  unsigned readLimit = 64;
 };
 
 // FRU 0 of a rack server (chassis, board and product areas and a multirecord,
 // 2048 bytes) and FRU 1 of a riser (a board area with a board version).
 FruState DefaultFruState();
-// "fru": {"writeControl": true, "unlocked": false, "oemCommands": true,
+// "fru": {"writeControl": true, "unlocked": false, "oemCommands": true, "readLimit": 64,
 //   "devices": [{"id": 0, "hex": "01 00 ...", "size": 2048, "wordAccess": false},
 //               {"id": 1, "file": "fru1.bin"}]}
 // Giving "devices" replaces them all; "file" names a binary image (relative to
