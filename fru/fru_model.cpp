@@ -55,30 +55,30 @@ void DecodeField(size_t* position, FruTextField* field) {
   *position += 1 + length;
 }
 
-// The custom fields from position to the end marker, walked by their
-// type/length bytes (so a C1h byte inside a field does not end the area).
-// Returns the marker's position (or where the FRU bytes ran out).
-size_t DecodeCustom(size_t position, FruCustomBytes* custom) {
-  const size_t start = position;
-  while (position < ImageLimit && At(position) != kTypeLengthEndOfFields) {
-    position += 1 + (At(position) & kTypeLengthLengthMask);
-  }
-  size_t count = (position < ImageLimit ? position : ImageLimit) - start;
-  if (count > kFruCustomCapacity) {
-    NoteFault(FruModelFault::CustomTooLong);
-    count = kFruCustomCapacity;
-  }
-  custom->count = static_cast<uint8_t>(count);
-  for (size_t i = 0; i < count; ++i) custom->bytes[i] = At(start + i);
-  return position;
-}
-
 // The area's declared extent must lie within the FRU, with the end marker
 // before its checksum byte.
 void CheckArea(size_t start, size_t marker) {
   const size_t end = start + At(start + kAreaLength) * kFruUnitBytes;
   if (start >= ImageLimit || end > ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
   if (marker >= ImageLimit || marker + 1 >= end) NoteFault(FruModelFault::MissingEndMarker);
+}
+
+// The custom fields of the area at start, from position to the end marker,
+// walked by their type/length bytes (so a C1h byte inside a field does not end
+// the area), then the area's extent checked.
+void DecodeCustom(size_t start, size_t position, FruCustomBytes* custom) {
+  const size_t first = position;
+  while (position < ImageLimit && At(position) != kTypeLengthEndOfFields) {
+    position += 1 + (At(position) & kTypeLengthLengthMask);
+  }
+  CheckArea(start, position);
+  size_t count = (position < ImageLimit ? position : ImageLimit) - first;
+  if (count > kFruCustomCapacity) {
+    NoteFault(FruModelFault::CustomTooLong);
+    count = kFruCustomCapacity;
+  }
+  custom->count = static_cast<uint8_t>(count);
+  for (size_t i = 0; i < count; ++i) custom->bytes[i] = At(first + i);
 }
 
 void DecodeNamedFields(size_t* position, FruTextField* fields, size_t count) {
@@ -90,7 +90,7 @@ void DecodeChassis(size_t start) {
   s.chassisType = At(start + kChassisType);
   size_t position = start + kChassisFirstField;
   DecodeNamedFields(&position, s.chassis, kChassisFieldCount);
-  CheckArea(start, DecodeCustom(position, &s.chassisCustom));
+  DecodeCustom(start, position, &s.chassisCustom);
 }
 
 void DecodeBoard(size_t start) {
@@ -104,14 +104,14 @@ void DecodeBoard(size_t start) {
     DecodeField(&position, &s.board[kBoardVersion]);
     s.hasBoardVersion = true;
   }
-  CheckArea(start, DecodeCustom(position, &s.boardCustom));
+  DecodeCustom(start, position, &s.boardCustom);
 }
 
 void DecodeProduct(size_t start) {
   FruFieldSet& s = FruFieldStore;
   size_t position = start + kProductFirstField;
   DecodeNamedFields(&position, s.product, kProductFieldCount);
-  CheckArea(start, DecodeCustom(position, &s.productCustom));
+  DecodeCustom(start, position, &s.productCustom);
 }
 
 void DecodeMultiRecords(size_t position) {
