@@ -55,6 +55,11 @@ const char* RefusedValueMessage(const FruFieldCode* field, const char* value) {
   if (field->kind == FruFieldKind::Text && StringLength(value) > kFruTextMaxLength) {
     return "Invalid value: a FRU field holds at most 63 characters.\n";
   }
+  // C0h + 1 is C1h, the type/length byte that ends an area's fields: every
+  // reader would lose the fields after it.
+  if (field->kind == FruFieldKind::Text && StringLength(value) == 1) {
+    return "Invalid value: one character alone would read as the end of the FRU area; give none or two or more.\n";
+  }
   unsigned chassisType = 0;
   if (field->kind == FruFieldKind::ChassisType && ScanHexadecimal(value, &chassisType) != 1) {
     return "Invalid chassis type: give a hexadecimal code (see -fru cthelp).\n";

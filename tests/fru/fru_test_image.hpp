@@ -72,7 +72,7 @@ inline Bytes MultiRecord(uint8_t type, const Bytes& data, bool last) {
 
 // Header, then the areas in the order given (each at the next offset, its
 // header byte set), padded with 00h to size.
-inline Bytes FruImage(const std::vector<std::pair<size_t, Bytes>>& areas, size_t size) {
+inline Bytes LaidOut(const std::vector<std::pair<size_t, Bytes>>& areas, size_t size) {
   Bytes image(8, 0x00);
   image[0] = 0x01;
   for (const auto& [headerByte, area] : areas) {

@@ -220,7 +220,7 @@ TEST(ToolFruRestore, Failures) {
 
 TEST(ToolFruRestore, BackupThenRestoreGivesTheSameFru) {
   ScratchDirectory directory;
-  const Bytes original = FruImage(
+  const Bytes original = LaidOut(
       {{kHeaderProduct, ProductArea(Fields({"M", "N", "P", "V", "SERIAL", "T", ""}))}}, 512);
   const std::string scenario = R"({"fru": {"devices": [{"id": 0, "hex": ")" + Hex(original) + R"("}]}})";
   ASSERT_EQ(RunTool(ScenarioFrom(scenario), {"-fru", "backup", "saved.bin"}).status, 0);

@@ -18,7 +18,7 @@ using namespace fru_tool;
 const Bytes kMadeAt = {0xF0, 0x59, 0xE2};  // 2024/03/15 12:00
 
 Bytes ServerFru(size_t size = 2048) {
-  return FruImage({{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
+  return LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
                    {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", ""}))},
                    {kHeaderProduct,
                     ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS9876543", "ASSET-0042", ""}))},
@@ -28,7 +28,7 @@ Bytes ServerFru(size_t size = 2048) {
 
 // A board whose first custom field is the board version, then one more.
 Bytes RiserFru(size_t size = 2048) {
-  return FruImage(
+  return LaidOut(
       {{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Riser R2", "RS0002", "RS-R2", "", "R1.0", "X16"}))}}, size);
 }
 
@@ -96,7 +96,7 @@ TEST(ToolFruInfo, Failures) {
 }
 
 TEST(ToolFruSource, TheFileChoosesTheCommandSetForEveryQuery) {
-  const Bytes fru = FruImage({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 32);
+  const Bytes fru = LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 32);
   const struct {
     const char* content;  // nullptr: no file
     bool oem;
@@ -156,13 +156,13 @@ TEST(ToolFruList, AreasPresentDecideTheLines) {
     Bytes image;
     std::string output;
   } cases[] = {
-      {FruImage({{kHeaderBoard, board}, {kHeaderProduct, product}}, 256), boardLines + productLines},
-      {FruImage({{kHeaderProduct, product}}, 256), productLines},
-      {FruImage({{kHeaderInternalUse, internalUse}, {kHeaderBoard, board}}, 256),
+      {LaidOut({{kHeaderBoard, board}, {kHeaderProduct, product}}, 256), boardLines + productLines},
+      {LaidOut({{kHeaderProduct, product}}, 256), productLines},
+      {LaidOut({{kHeaderInternalUse, internalUse}, {kHeaderBoard, board}}, 256),
        "Internal Use Area               = 11 22 33 44 55 66 77 \n" + boardLines},
       // Only the multirecord area: nothing to list.
-      {FruImage({{kHeaderMultiRecord, MultiRecord(0x00, {1, 2, 3}, true)}}, 256), ""},
-      {FruImage({}, 256), ""},
+      {LaidOut({{kHeaderMultiRecord, MultiRecord(0x00, {1, 2, 3}, true)}}, 256), ""},
+      {LaidOut({}, 256), ""},
       // A header of another format version.
       {Join({{0x02, 0, 0, 3, 4, 0, 0, 0xF7}, Bytes(248, 0)}), "FRU data error!\n"},
       {Bytes(256, 0xFF), "FRU data error!\n"},
@@ -188,7 +188,7 @@ TEST(ToolFruList, ChassisTypeNames) {
       {0xFF, "Unspecified(FFh)"},
   };
   for (const auto& c : cases) {
-    const Bytes fru = FruImage({{kHeaderChassis, ChassisArea(c.code, Fields({"P", "S"}))}}, 64);
+    const Bytes fru = LaidOut({{kHeaderChassis, ChassisArea(c.code, Fields({"P", "S"}))}}, 64);
     const ToolRun run = RunTool(FruScenario(fru), {"-fru", "list"});
     EXPECT_EQ(run.output, "Chassis Type (CT)               = " + c.line +
                               "\nChassis Part number (CP)        = P\nChassis Serial number (CS)      = S\n");
@@ -277,21 +277,21 @@ TEST(ToolFruField, EveryCodeCaseIgnored) {
 }
 
 TEST(ToolFruField, DateAndEmptyFields) {
-  const Bytes noDate = FruImage({{kHeaderBoard, BoardArea({0, 0, 0}, Fields({"", "", "", "", ""}))}}, 64);
+  const Bytes noDate = LaidOut({{kHeaderBoard, BoardArea({0, 0, 0}, Fields({"", "", "", "", ""}))}}, 64);
   // The field shows a zero date as not set; the listing shows it as 1996.
   EXPECT_EQ(RunTool(FruScenario(noDate), {"-fru", "bdt"}).output, "\n");
   EXPECT_NE(RunTool(FruScenario(noDate), {"-fru", "list"}).output.find("1996/01/01 00:00:00 (00 00 00)"),
             std::string::npos);
-  const Bytes oneDay = FruImage({{kHeaderBoard, BoardArea({0xA0, 0x05, 0x00}, Fields({"", "", "", "", ""}))}}, 64);
+  const Bytes oneDay = LaidOut({{kHeaderBoard, BoardArea({0xA0, 0x05, 0x00}, Fields({"", "", "", "", ""}))}}, 64);
   EXPECT_EQ(RunTool(FruScenario(oneDay), {"-fru", "BDT"}).output, "1996/01/02 00:00:00 (A0 05 00)\n");
-  const Bytes last = FruImage({{kHeaderBoard, BoardArea({0xFF, 0xFF, 0xFF}, Fields({"", "", "", "", ""}))}}, 64);
+  const Bytes last = LaidOut({{kHeaderBoard, BoardArea({0xFF, 0xFF, 0xFF}, Fields({"", "", "", "", ""}))}}, 64);
   EXPECT_EQ(RunTool(FruScenario(last), {"-fru", "bdt"}).output, "2027/11/24 20:15:00 (FF FF FF)\n");
   // Type codes are not decoded: a 6-bit packed field (8Ah) shows its ten bytes.
   const Bytes packed =
-      FruImage({{kHeaderProduct, ProductArea(Join({Field("0123456789", 0x80), Fields({"", "", "", "", "", ""})}))}}, 64);
+      LaidOut({{kHeaderProduct, ProductArea(Join({Field("0123456789", 0x80), Fields({"", "", "", "", "", ""})}))}}, 64);
   EXPECT_EQ(RunTool(FruScenario(packed), {"-fru", "pm"}).output, "0123456789\n");
   // A 00h byte ends the text shown.
-  const Bytes zero = FruImage({{kHeaderProduct, ProductArea(Join({Field(std::string("AB\0CD", 5)),
+  const Bytes zero = LaidOut({{kHeaderProduct, ProductArea(Join({Field(std::string("AB\0CD", 5)),
                                                                   Fields({"", "", "", "", "", ""})}))}},
                               64);
   EXPECT_EQ(RunTool(FruScenario(zero), {"-fru", "pm"}).output, "AB\n");

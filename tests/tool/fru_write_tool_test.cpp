@@ -52,8 +52,8 @@ void ExpectWrite(const Bytes& before, const std::vector<std::string>& args, cons
 }
 
 // The image before padding (what the tool writes) and the device image.
-Bytes Unpadded(const std::vector<std::pair<size_t, Bytes>>& areas) { return FruImage(areas, 0); }
-Bytes Device(const std::vector<std::pair<size_t, Bytes>>& areas, size_t size = 2048) { return FruImage(areas, size); }
+Bytes Unpadded(const std::vector<std::pair<size_t, Bytes>>& areas) { return LaidOut(areas, 0); }
+Bytes Device(const std::vector<std::pair<size_t, Bytes>>& areas, size_t size = 2048) { return LaidOut(areas, size); }
 
 TEST(ToolFruWrite, GrowthAcrossAUnitMovesTheMultirecordArea) {
   // An asset tag whose length puts the product area's checksum exactly at the
@@ -79,11 +79,16 @@ TEST(ToolFruWrite, EachAreaAndEmptyValues) {
   ExpectWrite(before, {"-fru", "CS", "NEW-CHASSIS-SERIAL"},
               Unpadded({{kHeaderChassis, Chassis("NEW-CHASSIS-SERIAL")}, {kHeaderBoard, Board()},
                         {kHeaderProduct, Product()}}));
-  ExpectWrite(before, {"-fru", "bs", "B"},
-              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board("B")}, {kHeaderProduct, Product()}}));
+  ExpectWrite(before, {"-fru", "bs", "B2"},
+              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board("B2")}, {kHeaderProduct, Product()}}));
   // An empty value: type/length byte C0h and no characters.
   ExpectWrite(before, {"-fru", "PAT", ""},
               Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("PS987654", "")}}));
+  // Two characters, the fewest after none.
+  ExpectWrite(before, {"-fru", "PV", "1a"},
+              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
+                        {kHeaderProduct, ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1a", "PS987654",
+                                                             "ASSET-0042", ""}))}}));
   // 63 characters, the most a field holds.
   const std::string longest(63, 'x');
   ExpectWrite(before, {"-fru", "PAT", longest},
@@ -172,8 +177,8 @@ TEST(ToolFruWrite, InternalUseAreaKeptWholeBoardAtOffset16) {
   Bytes longer = internalUse;
   for (int i = 0; i < 16; ++i) longer.push_back(static_cast<uint8_t>(0xA0 + i));
   const Bytes withLonger = Device({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product()}});
-  ExpectWrite(withLonger, {"-fru", "PS", "X"},
-              Unpadded({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product("X")}}));
+  ExpectWrite(withLonger, {"-fru", "PS", "X9"},
+              Unpadded({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product("X9")}}));
   EXPECT_EQ(RunTool(FruScenario(withLonger), {"-fru", "list"}).output.substr(0, 56),
             "Internal Use Area               = DE AD BE EF 00 11 22 \n");
 }
@@ -210,15 +215,15 @@ TEST(ToolFruWrite, BoardVersionUnderFru1) {
       {versioned, {"-fru1", "bv", "R2.10"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "",
                                                            "R2.10", "EXTRA-1", "EXTRA-2"}))}})},
-      {versioned, {"-fru1", "BS", "S"},
-       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S", "MB-X100-01", "", "R1.0",
+      {versioned, {"-fru1", "BS", "S9"},
+       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
                                                            "EXTRA-1", "EXTRA-2"}))}})},
       // A board without custom fields gets no BV when another field is set.
-      {plain, {"-fru1", "BS", "S"},
-       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S", "MB-X100-01", ""}))}})},
+      {plain, {"-fru1", "BS", "S9"},
+       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", ""}))}})},
       // Under -fru the custom fields are raw bytes, kept as they are.
-      {versioned, {"-fru", "BS", "S"},
-       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S", "MB-X100-01", "", "R1.0",
+      {versioned, {"-fru", "BS", "S9"},
+       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
                                                            "EXTRA-1", "EXTRA-2"}))}})},
   };
   for (const auto& c : cases) {
@@ -232,15 +237,15 @@ TEST(ToolFruWrite, BoardVersionUnderFru1) {
     }
   }
   // Under -fru, device 0.
-  ExpectWrite(versioned, {"-fru", "BS", "S"}, cases[4].image);
+  ExpectWrite(versioned, {"-fru", "BS", "S9"}, cases[4].image);
 }
 
 TEST(ToolFruWrite, OemCommandSetUnderFru1) {
   ScratchDirectory directory;
   WriteFile("fru_source_index", std::string("1\n"));
   const Bytes before = Device({{kHeaderProduct, Product()}}, 64);
-  const Bytes image = Unpadded({{kHeaderProduct, Product("Z")}});
-  const ToolRun run = RunTool(FruScenario({{0, before}, {1, before}}), {"-fru1", "ps", "Z"});
+  const Bytes image = Unpadded({{kHeaderProduct, Product("Z9")}});
+  const ToolRun run = RunTool(FruScenario({{0, before}, {1, before}}), {"-fru1", "ps", "Z9"});
   const Requests reads = Concat({{kOemInventoryInfo}, ReadRequests(64, 1, "30 81")});
   EXPECT_EQ(run.requests, Concat({reads, {kUnlock}, WriteRequests(image, image.size(), 8, 1, "30 82"), {kLock}, reads}));
   EXPECT_EQ(FirstDifference(ImageAfter(run, 1), Overwritten(before, image)), "");
@@ -249,7 +254,7 @@ TEST(ToolFruWrite, OemCommandSetUnderFru1) {
 
 TEST(ToolFruWrite, FailuresAfterTheUnlock) {
   const Bytes before = Device({{kHeaderProduct, Product()}}, 64);
-  const Bytes image = Unpadded({{kHeaderProduct, Product("Z")}});
+  const Bytes image = Unpadded({{kHeaderProduct, Product("Z9")}});
   const Requests reads = Concat({{kInventoryInfo}, ReadRequests(64)});
   const Requests writes = WriteRequests(image, image.size(), 8);
   const struct {
@@ -268,7 +273,7 @@ TEST(ToolFruWrite, FailuresAfterTheUnlock) {
        "Lock FRU error, Completion Code=C1h\n", Concat({reads, {kUnlock}, writes, {kLock}}), true},
   };
   for (const auto& c : cases) {
-    const ToolRun run = RunTool(FruScenario(before, c.fru, c.faults), {"-fru", "PS", "Z"});
+    const ToolRun run = RunTool(FruScenario(before, c.fru, c.faults), {"-fru", "PS", "Z9"});
     EXPECT_EQ(run.output, c.output);
     EXPECT_EQ(run.status, 11);
     EXPECT_EQ(run.requests, c.requests);
@@ -281,6 +286,8 @@ TEST(ToolFruWrite, ValuesRefusedBeforeAnyRequest) {
   const Bytes before = Device({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
   const std::string tooLong = "Invalid value: a FRU field holds at most 63 characters.\n";
   const std::string badType = "Invalid chassis type: give a hexadecimal code (see -fru cthelp).\n";
+  const std::string single =
+      "Invalid value: one character alone would read as the end of the FRU area; give none or two or more.\n";
   const struct {
     std::vector<std::string> args;
     std::string output;
@@ -288,6 +295,9 @@ TEST(ToolFruWrite, ValuesRefusedBeforeAnyRequest) {
       {{"-fru", "PS", std::string(64, 'x')}, tooLong},
       {{"-fru", "cp", std::string(200, 'x')}, tooLong},
       {{"-fru1", "BV", std::string(64, 'x')}, tooLong},
+      {{"-fru", "PV", "1"}, single},
+      {{"-fru", "bm", " "}, single},
+      {{"-fru1", "BV", "A"}, single},
       {{"-fru", "CT", "g"}, badType},
       {{"-fru", "CT", ""}, badType},
       {{"-fru", "CT", " "}, badType},
@@ -307,25 +317,25 @@ TEST(ToolFruWrite, ValuesRefusedBeforeAnyRequest) {
 // Refused after the read and before the unlock: the FRU cannot be rebuilt whole
 // or the new image does not fit.
 void ExpectRefused(const Scenario& bmc, size_t reads, const std::string& line, const std::string& field = "PS") {
-  const ToolRun run = RunTool(bmc, {"-fru", field, "V"});
+  const ToolRun run = RunTool(bmc, {"-fru", field, "V9"});
   EXPECT_EQ(run.output, line);
   EXPECT_EQ(run.status, 11);
   EXPECT_EQ(run.requests, Concat({{kInventoryInfo}, ReadRequests(reads)}));
 }
 void ExpectWritten(const Scenario& bmc, const std::string& field = "PS") {
-  const ToolRun run = RunTool(bmc, {"-fru", field, "V"});
+  const ToolRun run = RunTool(bmc, {"-fru", field, "V9"});
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(std::find(run.requests.begin(), run.requests.end(), kLock), run.requests.end());
 }
 
 TEST(ToolFruWrite, ImageLargerThanTheFruIsRefused) {
-  const Bytes image = Unpadded({{kHeaderProduct, Product("V")}, {kHeaderMultiRecord, RecordArea()}});
+  const Bytes image = Unpadded({{kHeaderProduct, Product("V9")}, {kHeaderMultiRecord, RecordArea()}});
   ASSERT_NE(image.size() % 8, 0u);
   const Bytes before = Unpadded({{kHeaderProduct, Product()}, {kHeaderMultiRecord, kRecord}});
   // Exactly the FRU's size: written, the last chunk stopping at the FRU's end.
   Bytes fits = before;
   fits.resize(image.size(), 0x00);
-  const ToolRun run = RunTool(FruScenario(fits), {"-fru", "PS", "V"});
+  const ToolRun run = RunTool(FruScenario(fits), {"-fru", "PS", "V9"});
   EXPECT_EQ(run.status, 0);
   Requests writes = WriteRequests(image, image.size(), 8);
   const size_t last = (image.size() - 1) / 8 * 8;
