@@ -176,6 +176,15 @@ bool RenameOpenFile(SHELL_FILE_HANDLE handle, const CHAR16* newName) {
   return !EFI_ERROR(uefi_call_wrapper(ShellProtocol->SetFileInfo, 2, handle, info));
 }
 
+// Only files are replaced: a directory of that name is left alone.
+bool IsDirectory(SHELL_FILE_HANDLE handle) {
+  EFI_FILE_INFO* info = static_cast<EFI_FILE_INFO*>(uefi_call_wrapper(ShellProtocol->GetFileInfo, 1, handle));
+  if (info == nullptr) return true;  // unknown: not replaced
+  const bool directory = (info->Attribute & EFI_FILE_DIRECTORY) != 0;
+  uefi_call_wrapper(BS->FreePool, 1, info);
+  return directory;
+}
+
 // The written file (open as file->handle) takes the place of file->path.
 bool PutInPlace(PlatformFile* file) {
   SHELL_FILE_HANDLE old = nullptr;
@@ -184,6 +193,10 @@ bool PutInPlace(PlatformFile* file) {
   const bool hasOld = !EFI_ERROR(status) && old != nullptr;
   // An old file that cannot be opened for writing (read-only) stays as it is.
   if (!hasOld && status != EFI_NOT_FOUND) return false;
+  if (hasOld && IsDirectory(old)) {
+    uefi_call_wrapper(ShellProtocol->CloseFile, 1, old);
+    return false;
+  }
   if (hasOld) {
     if (!AppendSuffix(file->path, kAsideSuffix, SuffixedPath)) return false;
     DeleteByName(SuffixedPath);  // left by an interrupted run
