@@ -286,30 +286,30 @@ def host_expectations(args, cases, scenario_file, work_dir):
     return expectations
 
 
-def build_fat_disks(specs, work):
+def build_fat_disks(volumes, work):
     """Raw FAT volumes (no partition table) beside the ESP, for cases that need
     what vvfat cannot give: file attributes set beforehand, a volume with no
-    free cluster. Each spec: {"size_kib": N, "files": {NAME: {"hex": ".."} or
+    free cluster. Each volume: {"size_kib": N, "files": {NAME: {"hex": ".."} or
     {"text": ".."}}, "attributes": {NAME: "+r"}, "full": true}. Built with
     dosfstools and mtools; the shell maps them after FS0: (FS1:, FS2:, ...)."""
     options = []
-    for number, spec in enumerate(specs, 1):
+    for number, volume in enumerate(volumes, 1):
         image = os.path.join(work, "fat%d.img" % number)
-        subprocess.run(["mkfs.fat", "-C", image, str(spec.get("size_kib", 256))], check=True,
+        subprocess.run(["mkfs.fat", "-C", image, str(volume.get("size_kib", 256))], check=True,
                        stdout=subprocess.DEVNULL)
-        for name, content in spec.get("files", {}).items():
+        for name, content in volume.get("files", {}).items():
             source = os.path.join(work, "fat%d-%s" % (number, name))
             with open(source, "wb") as f:
                 f.write(bytes.fromhex(content["hex"]) if "hex" in content else content["text"].encode())
             subprocess.run(["mcopy", "-i", image, source, "::/" + name], check=True)
-        if spec.get("full"):
+        if volume.get("full"):
             free = re.search(r"([\d ]+) bytes free", subprocess.run(
                 ["mdir", "-i", image, "::/"], check=True, stdout=subprocess.PIPE).stdout.decode())
             filler = os.path.join(work, "fat%d-filler" % number)
             with open(filler, "wb") as f:
                 f.write(bytes(int(free.group(1).replace(" ", ""))))
             subprocess.run(["mcopy", "-i", image, filler, "::/FILLER.BIN"], check=True)
-        for name, attribute in spec.get("attributes", {}).items():
+        for name, attribute in volume.get("attributes", {}).items():
             subprocess.run(["mattrib", "-i", image, attribute, "::/" + name], check=True)
         options += ["-drive", "format=raw,file=" + image]
     return options
