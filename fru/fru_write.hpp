@@ -27,6 +27,9 @@ void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]);
 // 12 characters long, and then changes nothing.
 void SetFruFieldValue(const char* code, const char* value);
 
-// The whole field write; the exit status. Also what the update from SMBIOS
-// tables writes its fields with.
+// code: a FRU field code (case ignored); value: its new text. The exit status:
+// 0; 11 after printing the failure line (a failed exchange, or a FRU that is not
+// rebuilt because it cannot be held whole or the new image does not fit); 12
+// after refusing a value the FRU cannot take, before any request. Also what the
+// update from SMBIOS tables writes its field with.
 int WriteFruField(const char* code, const char* value);
