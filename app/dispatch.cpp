@@ -6,6 +6,11 @@
 #include "controller/firmware_version.hpp"
 #include "controller/reset.hpp"
 #include "controller/self_test.hpp"
+#include "fru/fru_backup.hpp"
+#include "fru/fru_display.hpp"
+#include "fru/fru_fields.hpp"
+#include "fru/fru_write.hpp"
+#include "fru/smbios_update.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
 #include "sel/sel_listing.hpp"
@@ -33,6 +38,11 @@ constexpr int kMaxByteOperand = 255;
 
 constexpr SubWordRule kAnySubWord = {nullptr, nullptr};
 constexpr SubWordRule Is(const char* word) { return {word, nullptr}; }
+// FRU field codes, case ignored: BV is shown only under -fru1, written under either word.
+constexpr SubWordRule kFruDisplayCode = {nullptr, IsFruDisplayCode};
+constexpr SubWordRule kFruWriteCode = {nullptr, IsFruWriteCode};
+// Updates from the SMBIOS tables: "1m" ... "3s", exactly.
+constexpr SubWordRule kSmbiosUpdateCode = {nullptr, IsSmbiosUpdateCode};
 
 using enum OperandKind;
 
@@ -89,6 +99,22 @@ constexpr CommandForm kCommandForms[] = {
     {"-sel", 3, 3, Is("del"), {}, false, false, "ClearSel", [](const Operands&) { return ClearSel(); }},
     {"-sel", 3, 3, Is("raw"), {}, false, false, "DumpSelRaw", [](const Operands&) { return DumpSelRaw(); }},
     {"-sdr", 2, 2, kAnySubWord, {}, false, false, "ShowSensors", [](const Operands&) { return ShowSensors(); }},
+    // "-fru1" takes these rows too (SelectCommand).
+    {"-fru", 3, 3, Is("info"), {}, false, false, "ShowFruInfo", [](const Operands&) { return ShowFruInfo(); }},
+    {"-fru", 3, 3, Is("list"), {}, false, false, "ListFru", [](const Operands&) { return ListFru(); }},
+    {"-fru", 3, 3, Is("cthelp"), {}, false, false, "ShowChassisTypes",
+     [](const Operands&) { return ShowChassisTypes(); }},
+    {"-fru", 3, 3, Is("help"), {}, false, false, "ShowFruHelp", [](const Operands&) { return ShowFruHelp(); }},
+    {"-fru", 3, 3, kFruDisplayCode, {{Code, 2}}, false, false, "ShowFruField",
+     [](const Operands& o) { return ShowFruField(o.code); }},
+    {"-fru", 3, 3, kSmbiosUpdateCode, {{Code, 2}}, false, false, "UpdateFruFromSmbios",
+     [](const Operands& o) { return UpdateFruFromSmbios(o.code); }},
+    {"-fru", 4, 4, kFruWriteCode, {{Code, 2}, {Text, 3}}, false, false, "WriteFruField",
+     [](const Operands& o) { return WriteFruField(o.code, o.text); }},
+    {"-fru", 4, 4, Is("backup"), {{FileName, 3}}, false, false, "BackupFru",
+     [](const Operands& o) { return BackupFru(o.fileName); }},
+    {"-fru", 4, 4, Is("restore"), {{FileName, 3}}, false, false, "RestoreFru",
+     [](const Operands& o) { return RestoreFru(o.fileName); }},
     {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
     {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
      [](const Operands& o) { return SetFanMode(o.fanMode); }},

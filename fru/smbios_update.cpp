@@ -52,6 +52,8 @@ const SmbiosSelector* FindSmbiosSelector(const char* code) {
   return nullptr;
 }
 
+bool IsSmbiosUpdateCode(const char* word, bool) { return FindSmbiosSelector(word) != nullptr; }
+
 SmbiosTemplateRead ReadSmbiosTemplateValue(const char* fileName, uint8_t sectionType, uint8_t lineIndex, char* value,
                                            size_t capacity) {
   static FileStream stream;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fru/fru_layout.hpp"
+
 struct SmbiosSelector {
   const char* code;     // the -fru sub-word, matched exactly
   uint8_t sectionType;  // SMBIOS structure type of the template section
@@ -30,10 +32,12 @@ inline constexpr char kSmbiosDumpCommandLine[] = "tablornX64.efi -d";
 
 // A FRU text field's type/length byte holds at most 63 characters; the field
 // write refuses longer text, so a longer SMBIOS value is refused here already.
-inline constexpr size_t kSmbiosValueMaxLength = 63;
+inline constexpr size_t kSmbiosValueMaxLength = kFruTextMaxLength;
 
 // nullptr for a code that is not in kSmbiosSelectors.
 const SmbiosSelector* FindSmbiosSelector(const char* code);
+// Dispatcher rule: an update code, matched exactly under either command word.
+bool IsSmbiosUpdateCode(const char* word, bool underFru1);
 
 enum class SmbiosTemplateRead : uint8_t {
   Found,

@@ -16,6 +16,7 @@ std::span<const HandlerEntry> (*const kHandlerTables[])() = {
     SdrHandlers,
     SelHandlers,
     SensorHandlers,
+    FruHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

@@ -42,3 +42,4 @@ std::span<const HandlerEntry> UserHandlers();
 std::span<const HandlerEntry> SdrHandlers();
 std::span<const HandlerEntry> SelHandlers();
 std::span<const HandlerEntry> SensorHandlers();
+std::span<const HandlerEntry> FruHandlers();

@@ -41,10 +41,11 @@ Scenario DefaultScenario() {
   scenario.state.users = DefaultUserState();
   scenario.state.sel = DefaultSelState();
   scenario.state.sdr = DefaultSdrState();
+  scenario.state.fru = DefaultFruState();
   return scenario;
 }
 
-bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) {
+bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error, const std::string& baseDirectory) {
   error->clear();
   if (!root.is_object()) {
     *error = "a scenario is a JSON object";
@@ -60,6 +61,7 @@ bool ScenarioFromJson(const json& root, Scenario* scenario, std::string* error) 
   if (root.contains("users")) ReadUserState(root.at("users"), &result.state.users, read);
   if (root.contains("sdr")) ReadSdrState(root.at("sdr"), &result.state.sdr, read);
   if (root.contains("sel")) ReadSelState(root.at("sel"), &result.state.sel, read);
+  if (root.contains("fru")) ReadFruState(root.at("fru"), &result.state.fru, read, baseDirectory);
 
   if (root.contains("completionCodes")) {
     for (const json& entry : root.at("completionCodes")) {
@@ -108,7 +110,9 @@ bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* 
     *error = path + ": not valid JSON";
     return false;
   }
-  if (!ScenarioFromJson(root, scenario, error)) {
+  const size_t slash = path.find_last_of('/');
+  const std::string directory = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  if (!ScenarioFromJson(root, scenario, error, directory)) {
     *error = path + ": " + *error;
     return false;
   }
@@ -125,6 +129,7 @@ json ScenarioToJson(const Scenario& scenario) {
   root["users"] = UserStateToJson(scenario.state.users);
   root["sdr"] = SdrStateToJson(scenario.state.sdr);
   root["sel"] = SelStateToJson(scenario.state.sel);
+  root["fru"] = FruStateToJson(scenario.state.fru);
   json faults = json::array();
   for (const CompletionCodeFault& fault : scenario.completionCodes) {
     json entry;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "sim/controller_state.hpp"
+#include "sim/fru_state.hpp"
 #include "sim/lan_state.hpp"
 #include "sim/sdr_state.hpp"
 #include "sim/sel_state.hpp"
@@ -26,6 +27,7 @@ struct BmcState {
   UserState users;
   SdrState sdr;
   SelState sel;
+  FruState fru;
 };
 
 // Answers a request with a completion code instead of handling it. netFn and cmd
@@ -75,8 +77,10 @@ struct Scenario {
 Scenario DefaultScenario();
 
 // Reading fills missing keys from DefaultScenario(); a malformed file is reported
-// through *error and gives false.
-bool ScenarioFromJson(const nlohmann::json& json, Scenario* scenario, std::string* error);
+// through *error and gives false. Files a scenario names are found relative to
+// baseDirectory (LoadScenarioFile: the scenario file's directory).
+bool ScenarioFromJson(const nlohmann::json& json, Scenario* scenario, std::string* error,
+                      const std::string& baseDirectory = "");
 bool LoadScenarioFile(const std::string& path, Scenario* scenario, std::string* error);
 nlohmann::json ScenarioToJson(const Scenario& scenario);
 bool SaveScenarioFile(const std::string& path, const Scenario& scenario, std::string* error);

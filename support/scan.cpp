@@ -41,6 +41,38 @@ int ScanDecimal(const char* text, int* value) {
   return 1;
 }
 
+int ScanHexadecimal(const char* text, unsigned* value) {
+  const char* cursor = text;
+  while (IsSpace(*cursor)) ++cursor;
+  if (*cursor == '\0') return -1;
+  bool negative = false;
+  if (*cursor == '+' || *cursor == '-') {
+    negative = *cursor == '-';
+    ++cursor;
+  }
+  if (cursor[0] == '0' && (cursor[1] == 'x' || cursor[1] == 'X')) {
+    // The C library takes the 0 of a prefix without digits as the number.
+    if (HexDigitValue(cursor[2]) < 0) {
+      *value = 0;
+      return 1;
+    }
+    cursor += 2;
+  }
+  if (HexDigitValue(*cursor) < 0) return 0;
+  // strtoul into a 64-bit unsigned long: beyond it the value sticks at all ones
+  // whatever the sign; the unsigned int keeps the low 32 bits.
+  constexpr uint64_t kAllOnes = ~uint64_t{0};
+  uint64_t magnitude = 0;
+  bool overflow = false;
+  for (int digit; (digit = HexDigitValue(*cursor)) >= 0; ++cursor) {
+    if (magnitude > (kAllOnes - static_cast<uint64_t>(digit)) / 16) overflow = true;
+    magnitude = magnitude * 16 + static_cast<uint64_t>(digit);
+  }
+  const uint64_t wide = overflow ? kAllOnes : negative ? uint64_t{0} - magnitude : magnitude;
+  *value = static_cast<uint32_t>(wide);
+  return 1;
+}
+
 int AsciiToInt(const char* text) {
   const char* cursor = text;
   while (IsSpace(*cursor)) ++cursor;

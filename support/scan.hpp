@@ -37,6 +37,12 @@ class DecimalAccumulator {
 // the text is empty or only white space. *value is written only when 1 is returned.
 int ScanDecimal(const char* text, int* value);
 
+// Reads one hexadecimal number as sscanf(text, "%X", value) does: leading white
+// space, a sign and a 0x or 0X prefix are allowed ("0x" followed by no hexadecimal
+// digit reads as 0), a negative value wraps as strtoul makes it, and a value
+// beyond 64 bits sticks at all ones. Results as ScanDecimal's.
+int ScanHexadecimal(const char* text, unsigned* value);
+
 // atoi: the leading decimal number of text, 0 when there is none.
 int AsciiToInt(const char* text);
 

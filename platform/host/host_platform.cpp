@@ -2,12 +2,15 @@
 // a virtual clock (and optionally for real), console and files through stdio.
 #include "platform/host/host_platform.hpp"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "platform/platform.hpp"
 
@@ -24,6 +27,12 @@ void (*ExitHook)(int) = nullptr;
 
 struct PlatformFile {
   std::FILE* stream;
+  // A file opened for writing is written under temporaryPath and renamed over
+  // path by FileClose only once it is whole, so a failed write never costs the
+  // file that had the name before.
+  std::string path;
+  std::string temporaryPath;
+  bool writeFailed = false;
 };
 
 void SelectPortDriver(PortDriver* driver) { SelectedDriver = driver; }
@@ -65,16 +74,26 @@ void ConsoleWrite(ConsoleStream stream, const char* text, size_t length) {
 }
 
 PlatformFile* FileOpen(const char* name, FileMode mode) {
-  const char* modeText = mode == FileMode::ReadText ? "r" : mode == FileMode::ReadBinary ? "rb" : "wb";
-  std::FILE* stream = std::fopen(name, modeText);
+  if (mode != FileMode::WriteBinary) {
+    std::FILE* stream = std::fopen(name, mode == FileMode::ReadText ? "r" : "rb");
+    if (stream == nullptr) return nullptr;
+    return new PlatformFile{stream, name, "", false};
+  }
+  // Devices and pipes are written as they are; files go through a neighbour.
+  struct stat existing {};
+  const bool special = stat(name, &existing) == 0 && !S_ISREG(existing.st_mode);
+  const std::string temporary = special ? "" : std::string(name) + ".tvnew";
+  std::FILE* stream = std::fopen(special ? name : temporary.c_str(), "wb");
   if (stream == nullptr) return nullptr;
-  return new PlatformFile{stream};
+  return new PlatformFile{stream, name, temporary, false};
 }
 
 size_t FileRead(PlatformFile* file, void* buffer, size_t size) { return std::fread(buffer, 1, size, file->stream); }
 
 size_t FileWrite(PlatformFile* file, const void* data, size_t size) {
-  return std::fwrite(data, 1, size, file->stream);
+  const size_t written = std::fwrite(data, 1, size, file->stream);
+  if (written != size) file->writeFailed = true;
+  return written;
 }
 
 bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin) {
@@ -85,7 +104,11 @@ bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin) {
 int64_t FileTell(PlatformFile* file) { return std::ftell(file->stream); }
 
 bool FileClose(PlatformFile* file) {
-  const bool ok = std::fclose(file->stream) == 0;
+  bool ok = std::fclose(file->stream) == 0 && !file->writeFailed;
+  if (!file->temporaryPath.empty()) {
+    ok = ok && std::rename(file->temporaryPath.c_str(), file->path.c_str()) == 0;
+    if (!ok) unlink(file->temporaryPath.c_str());
+  }
   delete file;
   return ok;
 }

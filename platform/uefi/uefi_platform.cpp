@@ -97,6 +97,9 @@ struct PlatformFile {
   SHELL_FILE_HANDLE handle;
   bool inUse;
   bool writeFailed;
+  // Written under a temporary name; FileClose puts it in place of path.
+  bool replacing;
+  CHAR16 path[kMaxPathUnits];
 };
 
 namespace {
@@ -110,14 +113,47 @@ PlatformFile* FreeFileSlot() {
   return nullptr;
 }
 
-void CloseAllFiles() {
-  for (auto& file : OpenFiles) {
-    if (file.inUse) FileClose(&file);
+// ---- Replacing a file -------------------------------------------------------------
+//
+// FAT has no truncate-on-open, and a file written in place would be half old and
+// half new, or lost, when a write fails. So a file opened for writing is written
+// under "<name>.tvnew" and put in place only once it is whole: an old file of
+// that name is renamed aside to "<name>.tvold", the new file renamed to the name,
+// the old one deleted. At every moment one of them carries the name, and a
+// failure at any step leaves the old file as it was.
+
+constexpr char16_t kTemporarySuffix[] = u".tvnew";
+constexpr char16_t kAsideSuffix[] = u".tvold";
+CHAR16 SuffixedPath[kMaxPathUnits];
+// EFI_FILE_INFO followed by the longest name, 8-byte aligned.
+UINT64 RenameInfo[(SIZE_OF_EFI_FILE_INFO + kMaxPathUnits * sizeof(CHAR16)) / sizeof(UINT64) + 1];
+
+bool AppendSuffix(const CHAR16* path, const char16_t* suffix, CHAR16* out) {
+  size_t length = 0;
+  for (; path[length] != 0; ++length) {
+    if (length + 1 >= kMaxPathUnits) return false;
+    out[length] = path[length];
   }
+  for (size_t i = 0; suffix[i] != 0; ++i, ++length) {
+    if (length + 1 >= kMaxPathUnits) return false;
+    out[length] = suffix[i];
+  }
+  out[length] = 0;
+  return true;
+}
+
+// The last component: a new name given to SetInfo is taken relative to the
+// file's own directory.
+const CHAR16* BaseName(const CHAR16* path) {
+  const CHAR16* base = path;
+  for (const CHAR16* c = path; *c != 0; ++c) {
+    if (*c == u'\\' || *c == u'/' || *c == u':') base = c + 1;
+  }
+  return base;
 }
 
 // FileDelete on a name already converted to UCS-2.
-bool DeleteFileByPath(CHAR16* path) {
+bool DeleteFileByPath(const CHAR16* path) {
   SHELL_FILE_HANDLE handle = nullptr;
   EFI_STATUS status =
       uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, path, &handle, EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
@@ -134,6 +170,75 @@ bool DeleteFileByPath(CHAR16* path) {
   if (!EFI_ERROR(status) && handle != nullptr) uefi_call_wrapper(ShellProtocol->CloseFile, 1, handle);
   return status == EFI_NOT_FOUND;
 }
+
+bool RenameOpenFile(SHELL_FILE_HANDLE handle, const CHAR16* newName) {
+  EFI_FILE_INFO* current = static_cast<EFI_FILE_INFO*>(uefi_call_wrapper(ShellProtocol->GetFileInfo, 1, handle));
+  if (current == nullptr) return false;
+  auto* info = reinterpret_cast<EFI_FILE_INFO*>(RenameInfo);
+  size_t units = 0;
+  while (newName[units] != 0) ++units;
+  info->Size = SIZE_OF_EFI_FILE_INFO + (units + 1) * sizeof(CHAR16);
+  info->FileSize = current->FileSize;
+  info->PhysicalSize = current->PhysicalSize;
+  info->CreateTime = current->CreateTime;
+  info->LastAccessTime = current->LastAccessTime;
+  info->ModificationTime = current->ModificationTime;
+  info->Attribute = current->Attribute;
+  for (size_t i = 0; i <= units; ++i) info->FileName[i] = newName[i];
+  uefi_call_wrapper(BS->FreePool, 1, current);
+  return !EFI_ERROR(uefi_call_wrapper(ShellProtocol->SetFileInfo, 2, handle, info));
+}
+
+// Only files are replaced: a directory of that name is left alone.
+bool IsDirectory(SHELL_FILE_HANDLE handle) {
+  EFI_FILE_INFO* info = static_cast<EFI_FILE_INFO*>(uefi_call_wrapper(ShellProtocol->GetFileInfo, 1, handle));
+  if (info == nullptr) return true;  // unknown: not replaced
+  const bool directory = (info->Attribute & EFI_FILE_DIRECTORY) != 0;
+  uefi_call_wrapper(BS->FreePool, 1, info);
+  return directory;
+}
+
+// The written file (open as file->handle) takes the place of file->path.
+bool PutInPlace(PlatformFile* file) {
+  SHELL_FILE_HANDLE old = nullptr;
+  EFI_STATUS status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, file->path, &old,
+                                        EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
+  const bool hasOld = !EFI_ERROR(status) && old != nullptr;
+  // An old file that cannot be opened for writing (read-only) stays as it is.
+  if (!hasOld && status != EFI_NOT_FOUND) return false;
+  if (hasOld && IsDirectory(old)) {
+    uefi_call_wrapper(ShellProtocol->CloseFile, 1, old);
+    return false;
+  }
+  if (hasOld) {
+    if (!AppendSuffix(file->path, kAsideSuffix, SuffixedPath)) return false;
+    DeleteFileByPath(SuffixedPath);  // left by an interrupted run
+    if (!RenameOpenFile(old, BaseName(SuffixedPath))) {
+      uefi_call_wrapper(ShellProtocol->CloseFile, 1, old);
+      return false;
+    }
+  }
+  if (!RenameOpenFile(file->handle, BaseName(file->path))) {
+    if (hasOld) {
+      RenameOpenFile(old, BaseName(file->path));
+      uefi_call_wrapper(ShellProtocol->CloseFile, 1, old);
+    }
+    return false;
+  }
+  if (hasOld) uefi_call_wrapper(ShellProtocol->DeleteFile, 1, old);
+  return true;
+}
+
+// A file still open when the run ends was not finished: a replacement is
+// dropped, the old file kept.
+void CloseAllFiles() {
+  for (auto& file : OpenFiles) {
+    if (!file.inUse) continue;
+    if (file.replacing) file.writeFailed = true;
+    FileClose(&file);
+  }
+}
+
 
 }  // namespace
 
@@ -164,11 +269,10 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
   SHELL_FILE_HANDLE handle = nullptr;
   EFI_STATUS status;
   if (mode == FileMode::WriteBinary) {
-    // FAT has no truncate-on-open: an existing file is deleted first so the new
-    // contents never keep a tail of the old ones. A file that cannot be deleted
-    // (read-only medium or attribute) is refused rather than half overwritten.
-    if (!DeleteFileByPath(PathBuffer)) return nullptr;
-    status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
+    // Written under a temporary name and put in place by FileClose (above).
+    if (!AppendSuffix(PathBuffer, kTemporarySuffix, SuffixedPath)) return nullptr;
+    DeleteFileByPath(SuffixedPath);  // left by an interrupted run
+    status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, SuffixedPath, &handle,
                                EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE | EFI_FILE_MODE_CREATE);
   } else {
     status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle, EFI_FILE_MODE_READ);
@@ -177,6 +281,8 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
   file->handle = handle;
   file->inUse = true;
   file->writeFailed = false;
+  file->replacing = mode == FileMode::WriteBinary;
+  for (size_t i = 0; i < kMaxPathUnits; ++i) file->path[i] = PathBuffer[i];
   return file;
 }
 
@@ -230,12 +336,23 @@ int64_t FileTell(PlatformFile* file) {
 
 bool FileClose(PlatformFile* file) {
   if (file == nullptr || !file->inUse) return false;
-  // Closing is what makes the FAT driver write the directory entry and flush.
-  EFI_STATUS status = uefi_call_wrapper(ShellProtocol->CloseFile, 1, file->handle);
-  bool ok = !EFI_ERROR(status) && !file->writeFailed;
+  bool ok;
+  if (file->replacing) {
+    ok = !file->writeFailed && !EFI_ERROR(uefi_call_wrapper(ShellProtocol->FlushFile, 1, file->handle)) &&
+         PutInPlace(file);
+    // A replacement that did not make it is deleted (which also closes it).
+    EFI_STATUS status = ok ? uefi_call_wrapper(ShellProtocol->CloseFile, 1, file->handle)
+                           : uefi_call_wrapper(ShellProtocol->DeleteFile, 1, file->handle);
+    ok = ok && !EFI_ERROR(status);
+  } else {
+    // Closing is what makes the FAT driver write the directory entry and flush.
+    EFI_STATUS status = uefi_call_wrapper(ShellProtocol->CloseFile, 1, file->handle);
+    ok = !EFI_ERROR(status) && !file->writeFailed;
+  }
   file->handle = nullptr;
   file->inUse = false;
   file->writeFailed = false;
+  file->replacing = false;
   return ok;
 }
 

@@ -44,7 +44,6 @@ bool FileClose(PlatformFile*) { return false; }
 bool FileDelete(const char*) { return true; }
 bool FindSmbiosTable(SmbiosTableBytes*) { return false; }
 int RunCommandLine(const char*) { return -1; }
-int WriteFruField(const char*, const char*) { return 11; }
 void ExitProcess(int status) { Exit(status); }
 
 extern "C" [[noreturn]] void FreestandingMain() {

@@ -20,6 +20,13 @@ Checks of an "after" list (all keys but "ipmitool" optional):
    "same_bytes_as_output": true,          ipmitool's raw bytes equal the tool's output bytes
    "same_bytes_as_output_line": 2,        ... equal the bytes of that output line (from 1) after
    "skip_bytes": 2}                           its first ')', ipmitool's first skip_bytes left out
+   "same_fru_as_output": "listing"|CODE,  ipmitool's 'fru print' shows what the tool listed
+                                          (every field of the listing, or the one field CODE)
+   "same_bytes_as_fat_file": "1:NAME"}    the file ipmitool wrote ({file} in its arguments)
+                                          holds the bytes of NAME on the case file's first
+                                          FAT volume (fat_disks; read with mtools while the
+                                          guest waits)
+Options: bmc=, config= (lan.conf.in and bmc.emu), emu= (another emu file).
 """
 
 import os
@@ -88,8 +95,9 @@ def hex_bytes(text):
     return [int(token, 16) for token in re.findall(r"\b[0-9A-Fa-f]{2}\b", text or "")]
 
 
-def compare_check(check, rc, text, tool_output):
-    """Problems of one check, given ipmitool's status and output."""
+def compare_check(check, rc, text, tool_output, file_bytes=None, work=None):
+    """Problems of one check, given ipmitool's status and output (and the file
+    it wrote, for checks with {file})."""
     problems = []
     shown = "ipmitool %s" % check["ipmitool"]
     if rc != check.get("status", 0):
@@ -125,12 +133,88 @@ def compare_check(check, rc, text, tool_output):
         if not peer or peer != tool:
             problems.append("%s gives bytes %s, the tool printed %s on line %d" % (
                 shown, " ".join("%02X" % b for b in peer), " ".join("%02X" % b for b in tool), number))
+    if check.get("same_fru_as_output"):
+        problems += compare_fru_fields(tool_output, check["same_fru_as_output"], text, shown)
+    if check.get("same_bytes_as_fat_file"):
+        stored = fat_file_bytes(work, check["same_bytes_as_fat_file"])
+        if stored is None or stored != file_bytes:
+            problems.append("%s wrote %d bytes; %s holds %s" % (
+                shown, len(file_bytes or b""), check["same_bytes_as_fat_file"],
+                "nothing readable" if stored is None else "%d bytes, first difference at %d" % (
+                    len(stored), next((i for i, (a, b) in enumerate(zip(stored, file_bytes or b"")) if a != b),
+                                      min(len(stored), len(file_bytes or b""))))))
     if check.get("same_bytes_as_output"):
         peer, tool = hex_bytes(text), hex_bytes(tool_output)
         if not peer or peer != tool:
             problems.append("%s gives bytes %s, the tool printed %s" % (
                 shown, " ".join("%02X" % b for b in peer), " ".join("%02X" % b for b in tool)))
     return problems
+
+
+# The tool's field codes and the names 'ipmitool fru print' gives the fields.
+FRU_PRINT_NAMES = {
+    "CT": "Chassis Type", "CP": "Chassis Part Number", "CS": "Chassis Serial",
+    "BDT": "Board Mfg Date", "BM": "Board Mfg", "BPN": "Board Product", "BS": "Board Serial",
+    "BP": "Board Part Number", "PM": "Product Manufacturer", "PN": "Product Name",
+    "PPM": "Product Part Number", "PV": "Product Version", "PS": "Product Serial",
+    "PAT": "Product Asset Tag",
+}
+LISTING_RE = re.compile(r"^.*\((CT|CP|CS|BDT|BM|BPN|BS|BP|BV|PM|PN|PPM|PV|PS|PAT)\)\s*= (.*)$")
+MONTHS = ["Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"]
+
+
+def tool_fru_values(tool_output, field):
+    """Code -> value as the tool showed it: every line of a listing, or the one
+    line of a field display. Chassis type as its name, the date without its bytes."""
+    if field != "listing":
+        return {field: tool_output.rstrip("\n")}
+    values = {}
+    for line in tool_output.splitlines():
+        match = LISTING_RE.match(line)
+        if match:
+            values[match.group(1)] = match.group(2)
+    if "CT" in values:
+        values["CT"] = values["CT"].rsplit("(", 1)[0]
+    return values
+
+
+def fru_print_date(text):
+    """'Fri Mar 15 12:00:00 2024 UTC' as the tool writes dates: 2024/03/15 12:00:00."""
+    parts = text.split()
+    if len(parts) < 5 or parts[1] not in MONTHS:
+        return text
+    return "%s/%02d/%02d %s" % (parts[4], MONTHS.index(parts[1]) + 1, int(parts[2]), parts[3])
+
+
+def compare_fru_fields(tool_output, field, ipmitool_text, shown):
+    problems = []
+    printed = parse_fields(ipmitool_text)
+    values = tool_fru_values(tool_output or "", field)
+    if not values:
+        return ["the tool showed no FRU fields to compare"]
+    for code, value in values.items():
+        if code not in FRU_PRINT_NAMES:
+            continue
+        theirs = printed.get(FRU_PRINT_NAMES[code], "")
+        if code == "BDT":
+            value = value.split(" (")[0]
+            theirs = fru_print_date(theirs)
+        if value != theirs:
+            problems.append("%s shows %s = %r, the tool %s = %r" % (shown, FRU_PRINT_NAMES[code], theirs, code, value))
+    return problems
+
+
+def fat_file_bytes(work, reference):
+    """The bytes of a file on one of the harness's FAT volumes ("1:NAME" is
+    NAME on fat1.img), read with mtools; None when it cannot be read."""
+    volume, _, name = reference.partition(":")
+    image = os.path.join(work, "fat%s.img" % volume)
+    try:
+        run = subprocess.run(["mtype", "-i", image, "::/" + name], stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, timeout=30)
+    except (OSError, subprocess.TimeoutExpired):
+        return None
+    return run.stdout if run.returncode == 0 else None
 
 
 def end_with_parent():
@@ -152,7 +236,7 @@ class IpmiSimBmc:
     def __init__(self, work_dir, options):
         self.work = work_dir
         self.config_dir = options.get("config", os.path.join(HERE, "ipmi_sim"))
-        self.emu = options.get("emu", "bmc.emu")  # the BMC's contents, in config_dir
+        self.emu = os.path.join(self.config_dir, options.get("emu", "bmc.emu"))  # absolute, or in config_dir
         self.ipmi_sim = options.get("ipmi_sim", "ipmi_sim")
         self.ipmitool = options.get("ipmitool", "ipmitool")
         self.process = None
@@ -194,7 +278,7 @@ class IpmiSimBmc:
         self.check_log = os.path.join(self.work, "peer-checks.log")
         with open(self.log_path, "wb") as log:
             self.process = subprocess.Popen(
-                [self.ipmi_sim, "-c", config_file, "-f", os.path.join(self.config_dir, self.emu), "-s", state, "-n"],
+                [self.ipmi_sim, "-c", config_file, "-f", self.emu, "-s", state, "-n"],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT, cwd=run_dir,
                 preexec_fn=end_with_parent)
         deadline = time.monotonic() + 20
@@ -231,10 +315,19 @@ class IpmiSimBmc:
 
     def after_case(self, index, case, output, status):
         problems = []
-        for check in case.get("after", []):
-            rc, text = self.run_ipmitool(check["ipmitool"].split(), check.get("user", ADMIN_USER),
+        for number, check in enumerate(case.get("after", []), 1):
+            # {file}: a file for ipmitool to write (fru read), compared afterwards.
+            path = os.path.join(self.work, "peer-file-%d-%d.bin" % (index, number))
+            arguments = [a.replace("{file}", path) for a in check["ipmitool"].split()]
+            if os.path.exists(path):
+                os.remove(path)
+            rc, text = self.run_ipmitool(arguments, check.get("user", ADMIN_USER),
                                          check.get("password", ADMIN_PASSWORD), check.get("privilege"))
-            problems += compare_check(check, rc, text, output)
+            file_bytes = None
+            if "{file}" in check["ipmitool"] and os.path.exists(path):
+                with open(path, "rb") as f:
+                    file_bytes = f.read()
+            problems += compare_check(check, rc, text, output, file_bytes, self.work)
         return problems
 
     def stop(self):

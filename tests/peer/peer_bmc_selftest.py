@@ -93,6 +93,45 @@ class ChecksThatMustFail(unittest.TestCase):
             self.assertEqual(peer_bmc.compare_check(check, rc, text, tool_output), [], check)
 
 
+FRU_PRINT = """FRU Device Description : Builtin FRU Device (ID 0)
+ Chassis Type          : Rack Mount Chassis
+ Chassis Part Number   : CH-1000
+ Board Mfg Date        : Fri Mar 15 12:00:00 2024 UTC
+ Board Mfg             : ACME
+ Product Serial        : PS9876543
+"""
+TOOL_LISTING = ("Chassis Type (CT)               = Rack Mount Chassis(17h)\n"
+                "Chassis Part number (CP)        = CH-1000\n"
+                "Board Mfg. Date/Time(BDT)       = 2024/03/15 12:00:00 (F0 59 E2)\n"
+                "Board Manufacturer (BM)         = ACME\n"
+                "Product Serial number (PS)      = PS9876543\n")
+
+
+class FruComparison(unittest.TestCase):
+    def test_listing_and_single_fields_agree(self):
+        self.assertEqual(peer_bmc.compare_fru_fields(TOOL_LISTING, "listing", FRU_PRINT, "fru print"), [])
+        self.assertEqual(peer_bmc.compare_fru_fields("PS9876543\n", "PS", FRU_PRINT, "fru print"), [])
+        self.assertEqual(peer_bmc.compare_fru_fields("2024/03/15 12:00:00 (F0 59 E2)\n", "BDT", FRU_PRINT, "x"), [])
+
+    def test_differences_are_found(self):
+        table = [
+            (TOOL_LISTING.replace("CH-1000", "CH-1001"), "listing", "Chassis Part Number"),
+            (TOOL_LISTING.replace("Rack Mount", "Tower"), "listing", "Chassis Type"),
+            (TOOL_LISTING.replace("2024/03/15", "2024/03/16"), "listing", "Board Mfg Date"),
+            ("PS987654\n", "PS", "Product Serial"),
+            ("Error: time out.\n", "PS", "Product Serial"),
+            ("", "listing", "no FRU fields"),
+        ]
+        for output, field, problem in table:
+            problems = peer_bmc.compare_fru_fields(output, field, FRU_PRINT, "fru print")
+            self.assertTrue(any(problem in p for p in problems), (output, problems))
+
+    def test_file_bytes_against_a_fat_volume(self):
+        check = {"ipmitool": "fru read 0 {file}", "same_bytes_as_fat_file": "1:NONE.BIN"}
+        problems = peer_bmc.compare_check(check, 0, "", "", b"\x01\x02", "/nonexistent")
+        self.assertTrue(any("nothing readable" in p for p in problems), problems)
+
+
 class PausesInTheShellScript(unittest.TestCase):
     def test_pause_only_after_cases_with_checks(self):
         cases = [{"name": "a", "args": "-m", "after": [{"ipmitool": "lan print 1"}]},

@@ -16,7 +16,8 @@
 namespace {
 
 // The child's report, written to the pipe as: status, output length and bytes,
-// simulated time, request count and one request per line.
+// simulated time, request count and one request per line, then the length and
+// text of the BMC's state.
 struct ChildReport {
   SimulatedBmc* bmc;
   std::string* output;
@@ -40,6 +41,8 @@ void WriteAll(int fd, const std::string& data) {
   const auto& log = Report.bmc->Model().RequestLog();
   report << log.size() << '\n';
   for (const IpmiMessage& request : log) report << RequestText(request) << '\n';
+  const std::string state = ScenarioToJson(Report.bmc->Model().CurrentScenario()).dump();
+  report << state.size() << '\n' << state;
   WriteAll(Report.pipe, report.str());
   _exit(0);
 }
@@ -56,6 +59,11 @@ ToolRun ParseReport(const std::string& text) {
   in >> run.elapsedMicroseconds >> requestCount;
   in.get();
   for (std::string line; run.requests.size() < requestCount && std::getline(in, line);) run.requests.push_back(line);
+  size_t stateLength = 0;
+  in >> stateLength;
+  in.get();
+  run.bmcState.resize(stateLength);
+  in.read(run.bmcState.data(), static_cast<std::streamsize>(stateLength));
   return run;
 }
 

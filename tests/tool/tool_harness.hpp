@@ -13,6 +13,7 @@ struct ToolRun {
   std::string output;                 // standard output
   std::vector<std::string> requests;  // as the BMC received them, "NN CC DD ..." (RequestText)
   uint64_t elapsedMicroseconds = 0;   // simulated time the run took
+  std::string bmcState;               // the BMC's state after the run, as scenario JSON
 };
 
 // workingDirectory: where the run looks up the files it opens by bare name

@@ -120,6 +120,13 @@ class Script(unittest.TestCase):
         self.assertIn("tolvane.efi -vlan on 0 > out2.txt", lines)
         self.assertIn("echo TVCASE-END-1 %lasterror%", lines)
 
+    def test_setup_lines_come_before_the_begin_marker(self):
+        case = dict(USAGE_CASE, setup=["echo 1 >a fru_source_index"], shell="hexdump fru.bin")
+        lines = harness.startup_script([case]).split("\r\n")
+        first = lines.index("echo 1 >a fru_source_index")
+        self.assertEqual(lines[first + 1], "echo TVCASE-BEGIN-1")
+        self.assertEqual(lines[first + 2], "hexdump fru.bin")
+
 
     def test_a_case_without_data_files_runs_in_its_own_folder(self):
         case = dict(USAGE_CASE, args="-sel list", without_data_files=["B.dat"])

@@ -65,6 +65,14 @@ def program(case):
     return case.get("program", "tolvane.efi")
 
 
+def case_command(case):
+    """The command line a case runs: its program with its args, or the shell
+    command of a "shell" case (e.g. hexdump of a file the tool wrote)."""
+    if case.get("shell"):
+        return case["shell"]
+    return program(case) + ((" " + case["args"]) if case["args"] else "")
+
+
 def case_directory(case_index):
     """Where a case that leaves out data files runs: a folder of FS0: holding
     the others."""
@@ -72,9 +80,12 @@ def case_directory(case_index):
 
 
 def shell_line(case_index, case):
-    """The startup.nsh lines of one case (without line ends)."""
-    command = program(case) + ((" " + case["args"]) if case["args"] else "")
-    lines = ["echo %s%d" % (MARK_BEGIN, case_index)]
+    """The startup.nsh lines of one case (without line ends). The case's
+    "setup" lines (shell commands such as 'echo 1 >a fru_source_index') run
+    before its begin marker, so nothing they print is taken as output."""
+    command = case_command(case)
+    lines = list(case.get("setup", []))
+    lines.append("echo %s%d" % (MARK_BEGIN, case_index))
     if case.get("without_data_files"):
         lines.append("cd \\%s" % case_directory(case_index))
         command = "fs0:\\" + command
@@ -349,6 +360,35 @@ def host_expectations(args, cases, scenario_file, work_dir):
     return expectations
 
 
+def build_fat_disks(volumes, work):
+    """Raw FAT volumes (no partition table) beside the ESP, for cases that need
+    what vvfat cannot give: file attributes set beforehand, a volume with no
+    free cluster. Each volume: {"size_kib": N, "files": {NAME: {"hex": ".."} or
+    {"text": ".."}}, "attributes": {NAME: "+r"}, "full": true}. Built with
+    dosfstools and mtools; the shell maps them after FS0: (FS1:, FS2:, ...)."""
+    options = []
+    for number, volume in enumerate(volumes, 1):
+        image = os.path.join(work, "fat%d.img" % number)
+        subprocess.run(["mkfs.fat", "-C", image, str(volume.get("size_kib", 256))], check=True,
+                       stdout=subprocess.DEVNULL)
+        for name, content in volume.get("files", {}).items():
+            source = os.path.join(work, "fat%d-%s" % (number, name))
+            with open(source, "wb") as f:
+                f.write(bytes.fromhex(content["hex"]) if "hex" in content else content["text"].encode())
+            subprocess.run(["mcopy", "-i", image, source, "::/" + name], check=True)
+        if volume.get("full"):
+            free = re.search(r"([\d ]+) bytes free", subprocess.run(
+                ["mdir", "-i", image, "::/"], check=True, stdout=subprocess.PIPE).stdout.decode())
+            filler = os.path.join(work, "fat%d-filler" % number)
+            with open(filler, "wb") as f:
+                f.write(bytes(int(free.group(1).replace(" ", ""))))
+            subprocess.run(["mcopy", "-i", image, filler, "::/FILLER.BIN"], check=True)
+        for name, attribute in volume.get("attributes", {}).items():
+            subprocess.run(["mattrib", "-i", image, attribute, "::/" + name], check=True)
+        options += ["-drive", "format=raw,file=" + image]
+    return options
+
+
 def wait_for_port(port_file, server, timeout):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -543,6 +583,12 @@ def main():
         print("harness: " + str(error), file=sys.stderr)
         return 1
 
+    try:
+        fat_disks = build_fat_disks(case_file.get("fat_disks", []), work)
+    except (OSError, subprocess.CalledProcessError) as error:
+        print("harness: cannot build the FAT volumes (dosfstools and mtools): %s" % error, file=sys.stderr)
+        return 2
+
     server = qemu = None
     reader = None
     failures = []
@@ -578,7 +624,7 @@ def main():
                    "-no-reboot", "-net", "none",
                    "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
                    "-drive", "if=pflash,format=raw,file=" + vars_copy,
-                   "-drive", "format=raw,file=fat:rw:" + esp] + bmc_devices + case_file.get("qemu_args", [])
+                   "-drive", "format=raw,file=fat:rw:" + esp] + fat_disks + bmc_devices + case_file.get("qemu_args", [])
         with open(os.path.join(work, "qemu-command.txt"), "w") as f:
             f.write(" ".join(command) + "\n")
         started = time.monotonic()
@@ -681,14 +727,14 @@ def main():
         if index in begin_times and index in end_times:
             took = " (%.2f s)" % (end_times[index] - begin_times[index])
         if problems:
-            print("  FAIL %d. %s: %s %s%s" % (index, case["name"], program(case), case["args"], took))
+            print("  FAIL %d. %s: %s%s" % (index, case["name"], case_command(case), took))
             for problem in problems:
                 print("       " + problem.replace("\n", "\n       "))
             failures.append("case %d failed" % index)
         else:
             passed += 1
-            print("  ok   %d. %s: %s %s -> %s%s" % (index, case["name"], program(case), case["args"],
-                                                   result["status"], took))
+            print("  ok   %d. %s: %s -> %s%s" % (index, case["name"], case_command(case),
+                                                result["status"], took))
 
     for note in priority_notes:
         print("note: " + note)

@@ -129,6 +129,62 @@ TEST(Dispatch, EveryCommandForm) {
   for (const Expect& e : cases) Check(e);
 }
 
+// The FRU forms, under "-fru" and "-fru1" alike: sub-words exact, field codes
+// without regard to case, BV shown only under "-fru1" and written under both.
+TEST(Dispatch, FruForms) {
+  for (const char* word : {"-fru", "-fru1"}) {
+    const std::string w = word;
+    const Expect cases[] = {
+        {{w, "info"}, "ShowFruInfo"},
+        {{w, "list"}, "ListFru"},
+        {{w, "cthelp"}, "ShowChassisTypes"},
+        {{w, "help"}, "ShowFruHelp"},
+        {{w, "CT"}, "ShowFruField"},
+        {{w, "bdt"}, "ShowFruField"},
+        {{w, "pPm"}, "ShowFruField"},
+        {{w, "PAT"}, "ShowFruField"},
+        {{w, "ps", "123456789"}, "WriteFruField"},
+        {{w, "Bdt", "201007161200"}, "WriteFruField"},
+        {{w, "BV", "R1.0"}, "WriteFruField"},
+        {{w, "bv", ""}, "WriteFruField"},
+        {{w, "backup", "fru.bin"}, "BackupFru"},
+        {{w, "restore", "fs0:\\fru.bin"}, "RestoreFru"},
+        Usage({w, "INFO"}),
+        Usage({w, "Help"}),
+        {{w, "1m"}, "UpdateFruFromSmbios"},
+        {{w, "1p"}, "UpdateFruFromSmbios"},
+        {{w, "1s"}, "UpdateFruFromSmbios"},
+        {{w, "2m"}, "UpdateFruFromSmbios"},
+        {{w, "2p"}, "UpdateFruFromSmbios"},
+        {{w, "2s"}, "UpdateFruFromSmbios"},
+        {{w, "3s"}, "UpdateFruFromSmbios"},
+        Usage({w, "1M"}),  // update codes are matched exactly
+        Usage({w, "3m"}),
+        Usage({w, "1s", "x"}),
+        Usage({w, "pss"}),
+        Usage({w, "p"}),
+        Usage({w, ""}),
+        Usage({w, "backup"}),
+        Usage({w, "BACKUP", "f"}),
+        Usage({w, "list", "x"}),
+        Usage({w, "ps", "a", "b"}),
+    };
+    for (const Expect& e : cases) Check(e);
+  }
+  Check(Usage({"-fru", "bv"}));
+  Check(Usage({"-fru", "BV"}));
+  Check({{"-fru1", "bv"}, "ShowFruField"});
+  Check({{"-fru1", "Bv"}, "ShowFruField"});
+
+  const Selection write = Select({"-fru", "Ps", "SN 1"});
+  ASSERT_NE(write.form, nullptr);
+  EXPECT_STREQ(write.operands.code, "Ps");
+  EXPECT_STREQ(write.operands.text, "SN 1");
+  const Selection backup = Select({"-fru1", "backup", "a b.bin"});
+  ASSERT_NE(backup.form, nullptr);
+  EXPECT_STREQ(backup.operands.fileName, "a b.bin");
+}
+
 TEST(Dispatch, UsageForEverythingTheTableDoesNotList) {
   const Expect cases[] = {
       Usage({}),

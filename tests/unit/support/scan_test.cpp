@@ -108,6 +108,27 @@ static_assert([] {
   return number.Result() == INT32_MIN;
 }());
 
+// The chassis type operand: sscanf "%X" on prefixes, signs, hexadecimal digits of
+// every length around 32 and 64 bits, and junk after them.
+TEST(Scan, ScanHexadecimalMatchesSscanf) {
+  std::vector<std::string> texts = GeneratedTexts();
+  for (const char* space : {"", " ", "\t\n"}) {
+    for (const char* sign : {"", "+", "-"}) {
+      for (const char* prefix : {"", "0x", "0X", "0", "x", "0xx"}) {
+        for (const char* body : {"", "0", "17", "fF", "g", "1f2E3d4C", "123456789", "FFFFFFFF", "100000000",
+                                 "FFFFFFFFFFFFFFFF", "10000000000000000", "ffffffffffffffffffff"}) {
+          for (const char* tail : {"", "g", " 1", "x1"}) texts.push_back(std::string(space) + sign + prefix + body + tail);
+        }
+      }
+    }
+  }
+  for (const std::string& text : texts) {
+    unsigned expected = 0x5a5a5a5a, actual = 0x5a5a5a5a;
+    ASSERT_EQ(std::sscanf(text.c_str(), "%X", &expected), ScanHexadecimal(text.c_str(), &actual)) << '[' << text << ']';
+    ASSERT_EQ(expected, actual) << '[' << text << ']';
+  }
+}
+
 // Each token as offset:text, then the split buffer itself (NULs where delimiters were).
 template <typename Tokenizer>
 std::vector<std::string> Tokens(const std::string& text, const char* delimiters, Tokenizer tokenize) {

@@ -1,0 +1,189 @@
+#include "fru/fru_write.hpp"
+
+#include "fru/fru_access.hpp"
+#include "fru/fru_build.hpp"
+#include "fru/fru_commands.hpp"
+#include "fru/fru_display.hpp"
+#include "fru/fru_fields.hpp"
+#include "fru/fru_model.hpp"
+#include "support/calendar.hpp"
+#include "support/exit_status.hpp"
+#include "support/format.hpp"
+#include "support/scan.hpp"
+#include "support/text.hpp"
+#include "transport/ipmi_defs.hpp"
+
+namespace {
+
+constexpr size_t kFruDateTextLength = 12;  // YYYYMMDDhhmm
+constexpr int kTmYearBase = 1900;
+constexpr int kMonthsPerYear = 12;
+constexpr int64_t kMinutesPerHour = 60;
+constexpr int64_t kMinutesPerDay = 24 * kMinutesPerHour;
+constexpr int64_t kFruDateEpochYear = 1996;
+constexpr int64_t kFruDateLargest = 0xFFFFFF;  // three bytes
+constexpr unsigned kByteBits = 8;
+constexpr unsigned kByteMask = 0xFF;
+
+// Where each calendar field sits in YYYYMMDDhhmm.
+struct DatePart {
+  uint8_t first;
+  uint8_t length;
+  int FruDateFields::*field;
+};
+constexpr DatePart kDateParts[] = {
+    {0, 4, &FruDateFields::year}, {4, 2, &FruDateFields::month}, {6, 2, &FruDateFields::day},
+    {8, 2, &FruDateFields::hour}, {10, 2, &FruDateFields::minute},
+};
+
+constexpr int64_t FloorDivide(int64_t value, int64_t divisor) {
+  return value / divisor - ((value % divisor != 0 && value < 0) ? 1 : 0);
+}
+
+void StoreText(FruTextField* field, const char* value) {
+  size_t length = 0;
+  for (; value[length] != '\0' && length < kFruTextMaxLength; ++length) field->text[length] = value[length];
+  field->text[length] = '\0';
+  field->typeLength = static_cast<uint8_t>(kTypeLength8BitText | length);
+}
+
+// The checks made before any request: a value the FRU cannot take ends the
+// run with one line and status 12.
+const char* RefusedValueMessage(const FruFieldCode* field, const char* value) {
+  if (field == nullptr) return nullptr;
+  if (field->fru1Only && !fru1Mode) return "BV is written only with -fru1.\n";
+  if (field->kind == FruFieldKind::Text && StringLength(value) > kFruTextMaxLength) {
+    return "Invalid value: a FRU field holds at most 63 characters.\n";
+  }
+  // C0h + 1 is C1h, the type/length byte that ends an area's fields: every
+  // reader would lose the fields after it.
+  if (field->kind == FruFieldKind::Text && StringLength(value) == 1) {
+    return "Invalid value: one character alone would read as the end of the FRU area; give none or two or more.\n";
+  }
+  unsigned chassisType = 0;
+  if (field->kind == FruFieldKind::ChassisType && ScanHexadecimal(value, &chassisType) != 1) {
+    return "Invalid chassis type: give a hexadecimal code (see -fru cthelp).\n";
+  }
+  return nullptr;
+}
+
+// The image is written in 8-byte chunks from offset 0; a last chunk that would
+// reach past the FRU's end stops at it.
+uint8_t WriteImageChunks(size_t fruSize) {
+  const auto length = static_cast<size_t>(WriteImageLength);
+  for (size_t offset = 0; offset < length; offset += kFruFieldWriteChunk) {
+    const size_t count = fruSize - offset < kFruFieldWriteChunk ? fruSize - offset : kFruFieldWriteChunk;
+    const uint8_t cc = WriteFruChunk(static_cast<uint8_t>(offset & kByteMask), static_cast<uint8_t>(offset >> kByteBits),
+                                     WriteImage + offset, static_cast<uint8_t>(count));
+    if (cc != kCcSuccess) return cc;
+  }
+  return kCcSuccess;
+}
+
+}  // namespace
+
+FruDateFields ParseFruDateText(const char* text) {
+  FruDateFields fields{};
+  size_t available = 0;
+  while (available < kFruDateTextLength && text[available] != '\0') ++available;
+  for (const DatePart& part : kDateParts) {
+    char piece[5] = {};
+    for (size_t i = 0; i < part.length && part.first + i < available; ++i) piece[i] = text[part.first + i];
+    fields.*part.field = AsciiToInt(piece);
+  }
+  fields.year -= kTmYearBase;
+  fields.month -= 1;
+  return fields;
+}
+
+void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]) {
+  // mktime's normalisation: months beyond the year roll into the next (and
+  // below 0 into the previous), the day, hour and minute count on linearly.
+  const int64_t month = fields.month;
+  const int64_t year = int64_t{fields.year} + kTmYearBase + FloorDivide(month, kMonthsPerYear);
+  const auto monthOfYear = static_cast<unsigned>(month - FloorDivide(month, kMonthsPerYear) * kMonthsPerYear) + 1;
+  const int64_t days = DaysFromCivil(year, monthOfYear, 1) + fields.day - 1;
+  const int64_t minutes = (days - DaysFromCivil(kFruDateEpochYear, 1, 1)) * kMinutesPerDay +
+                          fields.hour * kMinutesPerHour + fields.minute;
+  const int64_t stored = minutes < 0 ? 0 : minutes & kFruDateLargest;
+  for (size_t i = 0; i < kFruDateBytes; ++i) date[i] = static_cast<uint8_t>((stored >> (kByteBits * i)) & kByteMask);
+}
+
+void SetFruFieldValue(const char* code, const char* value) {
+  const FruFieldCode* field = FindFruField(code);
+  if (field == nullptr) return;
+  FruFieldSet& s = FruFieldStore;
+  switch (field->kind) {
+    case FruFieldKind::ChassisType: {
+      unsigned chassisType = 0;
+      if (ScanHexadecimal(value, &chassisType) == 1) s.chassisType = static_cast<uint8_t>(chassisType & kByteMask);
+      break;
+    }
+    case FruFieldKind::Date:
+      if (StringLength(value) != kFruDateTextLength) {
+        Printf("Date/Time format error\n");
+        Printf("Format: YYYYMMDDhhmm  ex:201007161200 (2010/07/16 12:00)\n");
+        return;
+      }
+      FruDateToMinutes(ParseFruDateText(value), s.boardDate);
+      break;
+    case FruFieldKind::Text:
+      StoreText(FruTextFieldOf(*field), value);
+      if (field->area == FruArea::Board && field->index == kBoardVersion) s.hasBoardVersion = true;
+      break;
+  }
+  switch (field->area) {
+    case FruArea::Chassis:
+      s.hasChassis = true;
+      break;
+    case FruArea::Board:
+      s.hasBoard = true;
+      break;
+    case FruArea::Product:
+      s.hasProduct = true;
+      break;
+  }
+}
+
+int WriteFruField(const char* code, const char* value) {
+  if (const char* message = RefusedValueMessage(FindFruField(code), value)) {
+    Printf("%s", message);
+    return kStatusInvalidOperand;
+  }
+  const int status = ReadWholeFru();
+  if (status != kStatusSuccess) return status;
+  ParseFruImage(false);
+  SetFruFieldValue(code, value);
+
+  // Nothing is unlocked or written unless the new image is whole and fits.
+  if (FruParseFault != FruModelFault::None) {
+    Printf("FRU not written: %s.\n", FruModelFaultText(FruParseFault));
+    return kStatusFailed;
+  }
+  if (!BuildFruImage()) {
+    Printf("FRU not written: an area would start beyond offset 2040.\n");
+    return kStatusFailed;
+  }
+  if (WriteImageLength > FruImageSize) {
+    Printf("FRU not written: the new FRU data (%d bytes) exceed the FRU size (%d bytes).\n",
+           static_cast<int>(WriteImageLength), static_cast<int>(FruImageSize));
+    return kStatusFailed;
+  }
+
+  uint8_t cc = UnlockFru();
+  if (cc != kCcSuccess) {
+    Printf("Unlock FRU error, Completion Code=%02Xh\n", cc);
+    return kStatusFailed;
+  }
+  cc = WriteImageChunks(static_cast<size_t>(FruImageSize));
+  if (cc != kCcSuccess) {
+    Printf("Write FRU error, Completion Code=%02Xh\n", cc);
+    return kStatusFailed;
+  }
+  cc = LockFru();
+  if (cc != kCcSuccess) {
+    Printf("Lock FRU error, Completion Code=%02Xh\n", cc);
+    return kStatusFailed;
+  }
+  return ListFru();
+}
