@@ -47,9 +47,23 @@ void StoreText(FruTextField* field, const char* value) {
   field->typeLength = static_cast<uint8_t>(kTypeLength8BitText | length);
 }
 
-// The checks made before any request: a value the FRU cannot take ends the
-// run with one line and status 12.
-const char* RefusedValueMessage(const FruFieldCode* field, const char* value) {
+// The image is written in 8-byte chunks from offset 0; a last chunk that would
+// reach past the FRU's end stops at it.
+uint8_t WriteImageChunks(size_t fruSize) {
+  const auto length = static_cast<size_t>(WriteImageLength);
+  for (size_t offset = 0; offset < length; offset += kFruFieldWriteChunk) {
+    const size_t count = fruSize - offset < kFruFieldWriteChunk ? fruSize - offset : kFruFieldWriteChunk;
+    const uint8_t cc = WriteFruChunk(static_cast<uint8_t>(offset & kByteMask), static_cast<uint8_t>(offset >> kByteBits),
+                                     WriteImage + offset, static_cast<uint8_t>(count));
+    if (cc != kCcSuccess) return cc;
+  }
+  return kCcSuccess;
+}
+
+}  // namespace
+
+const char* FruValueRefusal(const char* code, const char* value) {
+  const FruFieldCode* field = FindFruField(code);
   if (field == nullptr) return nullptr;
   if (field->fru1Only && !fru1Mode) return "BV is written only with -fru1.\n";
   if (field->kind == FruFieldKind::Text && StringLength(value) > kFruTextMaxLength) {
@@ -66,21 +80,6 @@ const char* RefusedValueMessage(const FruFieldCode* field, const char* value) {
   }
   return nullptr;
 }
-
-// The image is written in 8-byte chunks from offset 0; a last chunk that would
-// reach past the FRU's end stops at it.
-uint8_t WriteImageChunks(size_t fruSize) {
-  const auto length = static_cast<size_t>(WriteImageLength);
-  for (size_t offset = 0; offset < length; offset += kFruFieldWriteChunk) {
-    const size_t count = fruSize - offset < kFruFieldWriteChunk ? fruSize - offset : kFruFieldWriteChunk;
-    const uint8_t cc = WriteFruChunk(static_cast<uint8_t>(offset & kByteMask), static_cast<uint8_t>(offset >> kByteBits),
-                                     WriteImage + offset, static_cast<uint8_t>(count));
-    if (cc != kCcSuccess) return cc;
-  }
-  return kCcSuccess;
-}
-
-}  // namespace
 
 FruDateFields ParseFruDateText(const char* text) {
   FruDateFields fields{};
@@ -146,7 +145,7 @@ void SetFruFieldValue(const char* code, const char* value) {
 }
 
 int WriteFruField(const char* code, const char* value) {
-  if (const char* message = RefusedValueMessage(FindFruField(code), value)) {
+  if (const char* message = FruValueRefusal(code, value)) {
     Printf("%s", message);
     return kStatusInvalidOperand;
   }

@@ -22,6 +22,11 @@ FruDateFields ParseFruDateText(const char* text);
 // earlier moment, the low 24 bits for a later one.
 void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]);
 
+// The line a value the FRU cannot take is refused with (status 12, before any
+// request), or nullptr: over 63 characters, one character alone (C1h would end
+// the area), a chassis type with no hexadecimal digit, BV without -fru1.
+const char* FruValueRefusal(const char* code, const char* value);
+
 // Stores value in FruFieldStore as the field code (case ignored) says and sets
 // that area's flag; prints the date format lines for a BDT value that is not
 // 12 characters long, and then changes nothing.

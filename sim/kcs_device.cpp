@@ -62,7 +62,7 @@ uint8_t KcsDevice::Read(uint16_t port) {
   }
   if (port != kKcsDataPort) return 0xFF;  // nothing decodes other ports
   const uint8_t value = dataOut_;
-  trace_.push_back(TraceLine('R', port, value));
+  if (recordTrace_) trace_.push_back(TraceLine('R', port, value));
   const bool wasLeadingZero = obf_ && phase_ == Phase::Responding && zerosLeft_ > 0;
   obf_ = false;
   if (wasLeadingZero) {
@@ -74,7 +74,7 @@ uint8_t KcsDevice::Read(uint16_t port) {
 }
 
 void KcsDevice::Write(uint16_t port, uint8_t value) {
-  trace_.push_back(TraceLine('W', port, value));
+  if (recordTrace_) trace_.push_back(TraceLine('W', port, value));
   HoldIbf(FaultActive() ? faults_.ibfHoldReads : 0);
   if (port == kKcsStatusPort) {
     if (value == kWriteStart) {

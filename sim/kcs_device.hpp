@@ -39,6 +39,8 @@ class KcsDevice {
   // Every port access in order, e.g. "W CA3 61", "R CA2 1C"; status reads are not
   // recorded (their number depends on timing, not on the protocol).
   const std::vector<std::string>& PortTrace() const { return trace_; }
+  // Whether PortTrace records (on by default; off where only speed matters).
+  void RecordTrace(bool record) { recordTrace_ = record; }
 
  private:
   enum class State : uint8_t { Idle = 0, Read = 1, Write = 2, Error = 3 };
@@ -68,4 +70,5 @@ class KcsDevice {
   unsigned lateReads_ = 0;          // status reads still to show OBF clear before it
   Counters counters_;
   std::vector<std::string> trace_;
+  bool recordTrace_ = true;
 };

@@ -258,14 +258,14 @@ SelState DefaultSelState() {
   const json entries = json::parse(R"([
     {"timestamp": 1715673492, "generatorId": "0001", "sensorType": "0F", "sensorNumber": "05", "eventType": "6F",
      "data": "C2 13 FF"},
-    {"timestamp": 1715673821, "sensorType": "01", "sensorNumber": "30", "eventType": "01", "data": "57 58 55"},
-    {"timestamp": 1715674629, "sensorType": "0C", "sensorNumber": "60", "eventType": "6F", "data": "A0 0A 81"},
+    {"timestamp": 1715673821, "sensorType": "01", "sensorNumber": "01", "eventType": "01", "data": "57 58 55"},
+    {"timestamp": 1715674629, "sensorType": "0C", "sensorNumber": "70", "eventType": "6F", "data": "A0 0A 81"},
     {"timestamp": 1715675133, "generatorId": "0033", "sensorType": "13", "sensorNumber": "71", "eventType": "6F",
      "data": "A5 02 0B"},
-    {"timestamp": 1715676002, "sensorType": "08", "sensorNumber": "51", "eventType": "6F", "data": "01"},
-    {"timestamp": 1715676767, "sensorType": "08", "sensorNumber": "51", "eventType": "6F", "direction": "deassertion",
+    {"timestamp": 1715676002, "sensorType": "08", "sensorNumber": "41", "eventType": "6F", "data": "01"},
+    {"timestamp": 1715676767, "sensorType": "08", "sensorNumber": "41", "eventType": "6F", "direction": "deassertion",
      "data": "01"},
-    {"raw": "07 00 C0 62 26 43 66 57 01 00 C2 10 7F 01 02 03"}
+    {"raw": "07 00 C0 62 26 43 66 57 01 00 C2 90 7F 01 02 03"}
   ])");
   std::string error;
   JsonReader read(&error);
