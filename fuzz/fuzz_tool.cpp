@@ -1,0 +1,159 @@
+// The whole tool, one run per input: a command line built on a row of the
+// command table, the files of the current directory, and a BMC whose answers
+// and KCS interface the input bends (fuzz/scripted_bmc.hpp).
+//
+// Input: form, flags, extra argument count, the operand texts, the files the
+// flags ask for, the KCS faults, then one choice per request the BMC answers.
+#include <algorithm>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "app/dispatch.hpp"
+#include "app/tool_main.hpp"
+#include "fuzz/fuzz_input.hpp"
+#include "fuzz/fuzz_platform.hpp"
+#include "fuzz/fuzz_target.hpp"
+#include "fuzz/scripted_bmc.hpp"
+
+namespace {
+
+constexpr uint8_t kFru1Word = 0x01;       // a "-fru" row under "-fru1"
+constexpr uint8_t kDropDataFile = 0x02;   // one event text data file missing
+constexpr uint8_t kSourceIndex = 0x04;    // a fru_source_index file
+constexpr uint8_t kOperandFile = 0x08;    // a file under the name of the file operand
+constexpr uint8_t kTemplate = 0x10;       // the SMBIOS dump leaves a template
+constexpr uint8_t kNoPortAccess = 0x20;   // no PCI Root Bridge I/O protocol
+constexpr unsigned kMaxExtraArguments = 120;
+constexpr size_t kOperandLength = 80;
+
+const Scenario& BaseScenario() {
+  static const Scenario scenario = DefaultScenario();
+  return scenario;
+}
+
+// The argument positions whose text comes from the input (the others are the
+// command word and an exact sub-word).
+bool FixedSubWord(const CommandForm& form, int position) { return position == 2 && form.subWord.exact != nullptr; }
+
+int ArgumentCount(const CommandForm& form, unsigned extra) {
+  const long span = static_cast<long>(form.maxArgc) - form.minArgc;
+  return form.minArgc + static_cast<int>(std::min<long>(extra, std::min<long>(span, kMaxExtraArguments)));
+}
+
+// A plausible operand for a seed, by what the form reads at that position.
+std::string SeedOperand(const CommandForm& form, int position) {
+  for (const OperandAt& operand : form.operands) {
+    if (operand.position == 0 || operand.position > position) break;
+    switch (operand.kind) {
+      case OperandKind::Text: return "10.0.0.5";
+      case OperandKind::UserName: return "alice";
+      case OperandKind::Password: return "secret";
+      case OperandKind::FileName: return "fru.bin";
+      case OperandKind::Code: return "ps";
+      case OperandKind::UserId: return "3";
+      case OperandKind::Privilege: return "4";
+      case OperandKind::VlanTag: return "100";
+      case OperandKind::FanMode: return "2";
+      case OperandKind::RawOperands: return position == 2 ? "06" : "01";
+    }
+  }
+  return "x";
+}
+
+fuzz::Input EncodeRun(int formIndex, const std::vector<std::string>& operands, unsigned extra) {
+  fuzz::Input input = {static_cast<uint8_t>(formIndex), 0, static_cast<uint8_t>(extra)};
+  for (const std::string& operand : operands) fuzz::AppendText(input, operand, kOperandLength);
+  input.push_back(0);  // no KCS fault
+  return input;
+}
+
+std::vector<fuzz::Input> Seeds() {
+  std::vector<fuzz::Input> seeds;
+  const CommandTable table = AllCommandForms();
+  for (int i = 0; i < table.count; ++i) {
+    const CommandForm& form = table.forms[i];
+    std::vector<std::string> operands;
+    for (int position = 2; position < form.minArgc; ++position) {
+      if (!FixedSubWord(form, position)) operands.push_back(SeedOperand(form, position));
+    }
+    seeds.push_back(EncodeRun(i, operands, 0));
+  }
+  // The command lines of the test tiers, each on the row it selects.
+  for (const std::vector<std::string>& line : fuzz::TestCommandLines()) {
+    std::vector<std::string> storage = {"tolvane"};
+    storage.insert(storage.end(), line.begin(), line.end());
+    std::vector<char*> argv;
+    for (std::string& word : storage) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const Selection selection = SelectCommand(static_cast<int>(storage.size()), argv.data());
+    if (selection.form == nullptr) continue;
+    const int index = static_cast<int>(selection.form - table.forms);
+    std::vector<std::string> operands;
+    for (size_t position = 2; position < storage.size(); ++position) {
+      if (!FixedSubWord(*selection.form, static_cast<int>(position))) operands.push_back(storage[position]);
+    }
+    fuzz::Input input =
+        EncodeRun(index, operands, static_cast<unsigned>(static_cast<int>(storage.size()) - selection.form->minArgc));
+    if (selection.fru1Mode) input[1] |= kFru1Word;
+    seeds.push_back(input);
+  }
+  return seeds;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  fuzz::WriteSeedsIfAsked(Seeds);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzInput input(data, size);
+  const CommandTable table = AllCommandForms();
+  const CommandForm& form = table.forms[input.Below(static_cast<unsigned>(table.count))];
+  const uint8_t flags = input.Byte();
+  const int argc = ArgumentCount(form, input.Byte());
+
+  std::vector<std::string> arguments = {"tolvane", form.word};
+  if ((flags & kFru1Word) != 0 && arguments[1] == "-fru") arguments[1] = "-fru1";
+  for (int position = 2; position < argc; ++position) {
+    arguments.push_back(FixedSubWord(form, position) ? form.subWord.exact : input.Text(kOperandLength));
+  }
+
+  fuzz::Machine machine;
+  machine.files = fuzz::EventDataFiles();
+  if ((flags & kDropDataFile) != 0) {
+    auto dropped = machine.files.begin();
+    std::advance(dropped, input.Below(static_cast<unsigned>(machine.files.size())));
+    machine.files.erase(dropped);
+  }
+  if ((flags & kSourceIndex) != 0) {
+    const std::vector<uint8_t> index = input.Bytes(16);
+    machine.files["fru_source_index"] = fuzz::Bytes(index);
+  }
+  for (const OperandAt& operand : form.operands) {
+    if (operand.position == 0) break;
+    if (operand.kind == OperandKind::FileName && (flags & kOperandFile) != 0 && operand.position < argc) {
+      machine.files[arguments[operand.position]] = fuzz::Bytes(input.Bytes(9000));
+    }
+  }
+  fuzz::FileBytes smbiosTemplate;
+  if ((flags & kTemplate) != 0) smbiosTemplate = fuzz::Bytes(input.Bytes(4096));
+  machine.shell = [&smbiosTemplate, flags](const char*, fuzz::FileSystem& files) {
+    if ((flags & kTemplate) != 0) files["SmbiosTemplate.cfg"] = smbiosTemplate;
+    return 0;
+  };
+
+  Scenario scenario = BaseScenario();
+  scenario.kcs = fuzz::FuzzedKcsFaults(input);
+  fuzz::ScriptedBmc bmc(scenario, input, &machine.clock);
+  machine.ports = (flags & kNoPortAccess) != 0 ? nullptr : &bmc.Kcs();
+
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  const int status = fuzz::RunCore(machine, [&argv] { return ToolMain(static_cast<int>(argv.size() - 1), argv.data()); });
+  fuzz::CheckExitStatus(status);
+  return 0;
+}
