@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr unsigned kMaxRecords = 24;
+constexpr unsigned kMaxRecords = 12;
 constexpr size_t kMaxRecordBytes = 200;
 constexpr size_t kMaxReplyBytes = 12;
 constexpr size_t kSensorNumberByte = 7;

@@ -17,8 +17,8 @@
 
 namespace {
 
-constexpr unsigned kMaxEntries = 24;
-constexpr unsigned kMaxRecords = 8;
+constexpr unsigned kMaxEntries = 12;
+constexpr unsigned kMaxRecords = 6;
 constexpr size_t kMaxRecordBytes = 80;
 constexpr size_t kMaxDataFileBytes = 8 * 1028;
 enum DataFileChoice : uint8_t { kGenerated, kFromInput, kMissing, kChoices };

@@ -2,7 +2,8 @@
 # Installs what is missing, builds every target and runs every test tier:
 # unit, tool (host runs against the simulated BMC), uefi and peer (tolvane.efi
 # in QEMU). Then the unit and tool tiers again in three more configurations of
-# CMakePresets.json: Release, clang, and Debug with AddressSanitizer and UBSan.
+# CMakePresets.json: Release, clang, and Debug with AddressSanitizer and UBSan;
+# and a short run of every fuzz target.
 # Warnings are errors throughout (TOLVANE_WERROR).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -57,3 +58,9 @@ fast_tiers() {
 fast_tiers release build-release
 fast_tiers clang build-clang
 fast_tiers debug build-debug
+
+# The fuzz targets (clang, libFuzzer, ASan + UBSan): 30 s each from their seed
+# corpora; a finding fails the run (scripts/fuzz.sh).
+start=$(date +%s)
+scripts/fuzz.sh 30
+echo "==== fuzz smoke run: $(( $(date +%s) - start )) s wall time"
