@@ -5,11 +5,9 @@
 #include <vector>
 
 #include "app/dispatch.hpp"
-#include "app/tool_main.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
-#include "fuzz/scripted_bmc.hpp"
 
 namespace {
 
@@ -74,9 +72,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   machine.files = fuzz::EventDataFiles();
   static const Scenario scenario = DefaultScenario();
   FuzzInput noBends(nullptr, 0);
-  fuzz::ScriptedBmc bmc(scenario, noBends, &machine.clock);
-  machine.ports = &bmc.Kcs();
-  const int status = fuzz::RunCore(machine, [&argv, argc] { return ToolMain(argc, argv.data()); });
-  fuzz::CheckExitStatus(status);
+  fuzz::RunTool(machine, scenario, noBends, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
   return 0;
 }

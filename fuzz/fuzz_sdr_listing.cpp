@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_main.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
-#include "fuzz/scripted_bmc.hpp"
 
 namespace {
 
@@ -73,11 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   fuzz::Machine machine;
-  fuzz::ScriptedBmc bmc(scenario, input, &machine.clock);
-  machine.ports = &bmc.Kcs();
-  char program[] = "tolvane";
-  char command[] = "-sdr";
-  char* argv[] = {program, command, nullptr};
-  fuzz::CheckExitStatus(fuzz::RunCore(machine, [&argv] { return ToolMain(2, argv); }));
+  fuzz::RunTool(machine, scenario, input, {"-sdr"});
   return 0;
 }

@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_main.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
-#include "fuzz/scripted_bmc.hpp"
 
 namespace {
 
@@ -83,12 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;  // missing
     }
   }
-  fuzz::ScriptedBmc bmc(scenario, input, &machine.clock);
-  machine.ports = &bmc.Kcs();
-  char program[] = "tolvane";
-  char command[] = "-sel";
-  char list[] = "list";
-  char* argv[] = {program, command, list, nullptr};
-  fuzz::CheckExitStatus(fuzz::RunCore(machine, [&argv] { return ToolMain(3, argv); }));
+  fuzz::RunTool(machine, scenario, input, {"-sel", "list"});
   return 0;
 }

@@ -7,6 +7,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/tool_main.hpp"
+#include "fuzz/scripted_bmc.hpp"
+
 namespace fuzz {
 
 void CheckExitStatus(int status) {
@@ -15,6 +18,20 @@ void CheckExitStatus(int status) {
   }
   std::fprintf(stderr, "fuzz: undocumented exit status %d\n", status);
   std::abort();
+}
+
+void RunTool(Machine& machine, const Scenario& scenario, FuzzInput& script, const std::vector<std::string>& arguments,
+             bool withPorts) {
+  ScriptedBmc bmc(scenario, script, &machine.clock);
+  machine.ports = withPorts ? &bmc.Kcs() : nullptr;
+  std::vector<std::string> words = {"tolvane"};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(words.size());
+  CheckExitStatus(RunCore(machine, [&argv, argc] { return ToolMain(argc, argv.data()); }));
+  machine.ports = nullptr;
 }
 
 namespace {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_input.hpp"
+#include "fuzz/fuzz_platform.hpp"
 #include "sim/scenario.hpp"
 
 namespace fuzz {
@@ -16,6 +18,13 @@ using Input = std::vector<uint8_t>;
 // Aborts (a finding) unless status is one the tool documents: 0, 1, 11, 12,
 // 13 or 31.
 void CheckExitStatus(int status);
+
+// One run of the tool with arguments (after the program name) on machine,
+// whose BMC answers as scenario says, bent by script (scripted_bmc.hpp);
+// without ports there is no PCI Root Bridge I/O protocol. Aborts on an exit
+// status the tool does not document.
+void RunTool(Machine& machine, const Scenario& scenario, FuzzInput& script, const std::vector<std::string>& arguments,
+             bool withPorts = true);
 
 // The BMCs of the test tiers: the built-in one and every scenario of the UEFI
 // tier's case files and of scenarios/.

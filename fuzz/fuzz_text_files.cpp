@@ -8,12 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/tool_main.hpp"
 #include "fru/smbios_update.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
-#include "fuzz/scripted_bmc.hpp"
 
 namespace {
 
@@ -65,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::Machine machine;
   if (!sourceIndex.empty()) machine.files["fru_source_index"] = fuzz::Bytes(sourceIndex);
-  std::vector<std::string> arguments = {"tolvane", fru1 ? "-fru1" : "-fru"};
+  std::vector<std::string> arguments = {fru1 ? "-fru1" : "-fru"};
   switch (mode) {
     case kUpdateFromSmbios:
       arguments.push_back(selector);
@@ -86,12 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       break;
   }
   static const Scenario scenario = DefaultScenario();
-  fuzz::ScriptedBmc bmc(scenario, input, &machine.clock);
-  machine.ports = &bmc.Kcs();
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  fuzz::CheckExitStatus(
-      fuzz::RunCore(machine, [&argv] { return ToolMain(static_cast<int>(argv.size() - 1), argv.data()); }));
+  fuzz::RunTool(machine, scenario, input, arguments);
   return 0;
 }

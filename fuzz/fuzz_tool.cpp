@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "app/dispatch.hpp"
-#include "app/tool_main.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
@@ -115,8 +114,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t flags = input.Byte();
   const int argc = ArgumentCount(form, input.Byte());
 
-  std::vector<std::string> arguments = {"tolvane", form.word};
-  if ((flags & kFru1Word) != 0 && arguments[1] == "-fru") arguments[1] = "-fru1";
+  std::vector<std::string> arguments = {form.word};
+  if ((flags & kFru1Word) != 0 && arguments[0] == "-fru") arguments[0] = "-fru1";
   for (int position = 2; position < argc; ++position) {
     arguments.push_back(FixedSubWord(form, position) ? form.subWord.exact : input.Text(kOperandLength));
   }
@@ -135,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const OperandAt& operand : form.operands) {
     if (operand.position == 0) break;
     if (operand.kind == OperandKind::FileName && (flags & kOperandFile) != 0 && operand.position < argc) {
-      machine.files[arguments[operand.position]] = fuzz::Bytes(input.Bytes(9000));
+      machine.files[arguments[operand.position - 1]] = fuzz::Bytes(input.Bytes(9000));
     }
   }
   fuzz::FileBytes smbiosTemplate;
@@ -147,13 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   Scenario scenario = BaseScenario();
   scenario.kcs = fuzz::FuzzedKcsFaults(input);
-  fuzz::ScriptedBmc bmc(scenario, input, &machine.clock);
-  machine.ports = (flags & kNoPortAccess) != 0 ? nullptr : &bmc.Kcs();
-
-  std::vector<char*> argv;
-  for (std::string& argument : arguments) argv.push_back(argument.data());
-  argv.push_back(nullptr);
-  const int status = fuzz::RunCore(machine, [&argv] { return ToolMain(static_cast<int>(argv.size() - 1), argv.data()); });
-  fuzz::CheckExitStatus(status);
+  fuzz::RunTool(machine, scenario, input, arguments, (flags & kNoPortAccess) == 0);
   return 0;
 }

@@ -25,17 +25,22 @@ bool IsDelimiter(char c, const char* delimiters) {
   return false;
 }
 
+// scanf's start of a number: white space, then an optional sign. false when
+// the text ends before anything else (scanf's EOF).
+bool SkipSpaceAndSign(const char*& cursor, bool* negative) {
+  while (IsSpace(*cursor)) ++cursor;
+  if (*cursor == '\0') return false;
+  *negative = *cursor == '-';
+  if (*cursor == '+' || *cursor == '-') ++cursor;
+  return true;
+}
+
 }  // namespace
 
 int ScanDecimal(const char* text, int* value) {
   const char* cursor = text;
-  while (IsSpace(*cursor)) ++cursor;
-  if (*cursor == '\0') return -1;
   bool negative = false;
-  if (*cursor == '+' || *cursor == '-') {
-    negative = *cursor == '-';
-    ++cursor;
-  }
+  if (!SkipSpaceAndSign(cursor, &negative)) return -1;
   if (!IsDigit(*cursor)) return 0;
   *value = AccumulateDigits(cursor, negative);
   return 1;
@@ -43,13 +48,8 @@ int ScanDecimal(const char* text, int* value) {
 
 int ScanHexadecimal(const char* text, unsigned* value) {
   const char* cursor = text;
-  while (IsSpace(*cursor)) ++cursor;
-  if (*cursor == '\0') return -1;
   bool negative = false;
-  if (*cursor == '+' || *cursor == '-') {
-    negative = *cursor == '-';
-    ++cursor;
-  }
+  if (!SkipSpaceAndSign(cursor, &negative)) return -1;
   if (cursor[0] == '0' && (cursor[1] == 'x' || cursor[1] == 'X')) {
     // The C library takes the 0 of a prefix without digits as the number.
     if (HexDigitValue(cursor[2]) < 0) {
