@@ -132,6 +132,7 @@ TEST_F(ToolSmbiosUpdate, UnderFru1TheStringGoesIntoFru1) {
 TEST_F(ToolSmbiosUpdate, NothingIsWrittenWithoutAValueFromThisMachine) {
   const Bytes noBaseboard = Tables("SYS-SN-0001", false);
   const Bytes serial64 = Tables(std::string(64, 'S'));
+  const Bytes serial1 = Tables("7");
   Bytes cutShort = kTable;  // the end-of-table structure and the chassis strings' double NUL
   cutShort.resize(cutShort.size() - 8);
   const struct {
@@ -152,6 +153,11 @@ TEST_F(ToolSmbiosUpdate, NothingIsWrittenWithoutAValueFromThisMachine) {
        nullptr},
       {"a serial number of 64 characters", &serial64, "1s",
        std::string(kDumpWrote) + "Value for 1s in SmbiosTemplate file is longer than 63 characters\n", nullptr},
+      // A field of one character would read as the end of its area.
+      {"a serial number of one character", &serial1, "1s",
+       std::string(kDumpWrote) +
+           "Value for 1s in SmbiosTemplate file is a single character, which a FRU field cannot hold\n",
+       nullptr},
   };
   const Bytes before = Fru({}, kFruSize);
   for (const auto& c : cases) {
