@@ -100,6 +100,14 @@ int UpdateFruFromSmbios(const char* code) {
   switch (ReadSmbiosTemplateValue(kSmbiosTemplateFileName, selector->sectionType, selector->lineIndex, value,
                                   sizeof value)) {
     case SmbiosTemplateRead::Found:
+      // One character would take the type/length byte C0h + 1, C1h, which ends
+      // an area's fields. The field write refuses it as an operand the user can
+      // change; here it is this machine's string, so the update reports it.
+      if (StringLength(value) == kTypeLengthEndOfFields - kTypeLength8BitText) {
+        Printf("Value for %s in SmbiosTemplate file is a single character, which a FRU field cannot hold\n",
+               selector->code);
+        return kStatusFailed;
+      }
       return WriteFruField(selector->fruField, value);
     case SmbiosTemplateRead::FileMissing:
       Printf("Not found SmbiosTemplate file\n");

@@ -59,5 +59,7 @@ SmbiosTemplateRead ReadSmbiosTemplateValue(const char* fileName, uint8_t section
 
 // The whole update for one selector: deletes a stale template, runs the dump,
 // reads the value and writes it with WriteFruField. The exit status: that of
-// WriteFruField, or 11 after one failure line with nothing written to the FRU.
+// WriteFruField, or 11 after one failure line with nothing written to the FRU
+// (also for a value the field write would refuse: longer than 63 characters,
+// or a single character).
 int UpdateFruFromSmbios(const char* selector);

@@ -101,6 +101,13 @@ inline Bytes Overwritten(Bytes device, const Bytes& image) {
   return device;
 }
 
+// What a field write sends: the read, unlock, the image in 8-byte chunks,
+// lock, and the listing's read.
+inline Requests WriteSequence(size_t fruSize, const Bytes& image, uint8_t device = 0) {
+  const Requests reads = Concat({{kInventoryInfo}, ReadRequests(fruSize, device)});
+  return Concat({reads, {kUnlock}, WriteRequests(image, image.size(), 8, device), {kLock}, reads});
+}
+
 // "" when equal; else where the images part, with a few bytes of each.
 inline std::string FirstDifference(const Bytes& actual, const Bytes& expected) {
   if (actual == expected) return "";
@@ -113,6 +120,18 @@ inline std::string FirstDifference(const Bytes& actual, const Bytes& expected) {
   };
   return "sizes " + std::to_string(actual.size()) + "/" + std::to_string(expected.size()) + ", first difference at " +
          std::to_string(at) + ": got [" + around(actual) + "] expected [" + around(expected) + "]";
+}
+
+// Everything a field write of image over the device's bytes before leaves:
+// status 0, the exact requests, the device's bytes after, and as output
+// extraOutput followed by the listing of the FRU as the run left it.
+inline void ExpectFieldWrite(const ToolRun& run, const Bytes& before, const Bytes& image,
+                             const std::string& extraOutput = "", uint8_t device = 0) {
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.requests, WriteSequence(before.size(), image, device));
+  EXPECT_EQ(FirstDifference(ImageAfter(run, device), Overwritten(before, image)), "");
+  const ToolRun listing = RunTool(ScenarioFrom(run.bmcState), {device == 0 ? "-fru" : "-fru1", "list"});
+  EXPECT_EQ(run.output, extraOutput + listing.output);
 }
 
 inline Bytes ReadFile(const std::string& path) {

@@ -20,7 +20,7 @@ namespace {
 // text of the BMC's state.
 struct ChildReport {
   SimulatedBmc* bmc;
-  std::string* output;
+  int output;  // the child's standard output: a file the report reads back
   int pipe;
 };
 ChildReport Report;
@@ -34,9 +34,19 @@ void WriteAll(int fd, const std::string& data) {
   }
 }
 
+std::string ReadBack(int fd) {
+  std::string text;
+  char buffer[4096];
+  if (lseek(fd, 0, SEEK_SET) != 0) _exit(122);
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) text.append(buffer, static_cast<size_t>(n));
+  return text;
+}
+
 [[noreturn]] void SendReportAndExit(int status) {
+  std::fflush(stdout);
+  const std::string output = ReadBack(Report.output);
   std::ostringstream report;
-  report << status << '\n' << Report.output->size() << '\n' << *Report.output;
+  report << status << '\n' << output.size() << '\n' << output;
   report << Report.bmc->Clock().NowMicroseconds() << '\n';
   const auto& log = Report.bmc->Model().RequestLog();
   report << log.size() << '\n';
@@ -70,7 +80,7 @@ ToolRun ParseReport(const std::string& text) {
 }  // namespace
 
 ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& arguments,
-                const std::string& workingDirectory) {
+                const std::string& workingDirectory, const Environment& environment) {
   int fds[2];
   if (pipe(fds) != 0) std::abort();
   std::fflush(nullptr);
@@ -79,11 +89,14 @@ ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& argume
   if (child == 0) {
     close(fds[0]);
     if (!workingDirectory.empty() && chdir(workingDirectory.c_str()) != 0) _exit(121);
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    // Standard output goes to a file, so what the tool prints and what a program
+    // it starts prints (the SMBIOS dump) arrive in the order they were written.
+    std::FILE* output = std::tmpfile();
+    if (output == nullptr || dup2(fileno(output), STDOUT_FILENO) < 0) _exit(123);
     auto bmc = std::make_unique<SimulatedBmc>(scenario);
     bmc->Attach(/*sleepForReal=*/false);
-    std::string output;
-    CaptureConsole(&output);
-    Report = ChildReport{bmc.get(), &output, fds[1]};
+    Report = ChildReport{bmc.get(), STDOUT_FILENO, fds[1]};
     SetExitHook(SendReportAndExit);
 
     std::vector<std::string> storage{"tolvane"};

@@ -570,11 +570,16 @@ def main():
                 return 2
 
     # One scenario file for both sides: the BMC in the boot and the host tool.
-    # The case file may set the BMC's scenario; otherwise the built-in BMC.
+    # The case file may set the BMC's scenario, or name another case file beside
+    # it whose scenario it shares; otherwise the built-in BMC.
     scenario = os.path.join(work, "scenario.json")
     if not hook and "scenario" in case_file:
+        bmc_scenario = case_file["scenario"]
+        if isinstance(bmc_scenario, str):
+            with open(os.path.join(os.path.dirname(args.cases), bmc_scenario)) as f:
+                bmc_scenario = json.load(f)["scenario"]
         with open(scenario, "w") as f:
-            json.dump(case_file["scenario"], f, indent=2)
+            json.dump(bmc_scenario, f, indent=2)
     elif not hook:
         subprocess.run([args.bmc, "--dump-scenario", scenario], check=True, timeout=30)
     try:

@@ -260,6 +260,8 @@ TEST_F(SmbiosUpdate, ValuesThatCannotBeWrittenAreReportedAndNotWritten) {
       {"1s", "[ Type 1 ]:1;\nM=a;\nP=b;\nV=c;\n", "No value for 1s in SmbiosTemplate file\n"},
       {"1m", "[ Type 1 ]:1;\nM=;\n", "No value for 1m in SmbiosTemplate file\n"},
       {"3s", tooLong.c_str(), "Value for 3s in SmbiosTemplate file is longer than 63 characters\n"},
+      {"2p", "[ Type 2 ]:1;\nM=a;\nP=X;\n",
+       "Value for 2p in SmbiosTemplate file is a single character, which a FRU field cannot hold\n"},
   };
   for (const Case& c : cases) {
     InstallScriptDump(c.content);
