@@ -539,13 +539,25 @@ int RunCommandLineInShell(const char* commandLine) {
   return static_cast<int>(static_cast<uint32_t>(commandStatus) & 0x7FFFFFFF);
 }
 
+// Whether a word names a UEFI application by its file name (NAME.efi).
+bool NamesApplication(const CHAR16* word) {
+  const size_t length = WideLength(word);
+  return length > 4 && WideEqualsIgnoreCase(word + length - 4, ".efi");
+}
+
 int RunCommandLine(const char* commandLine) {
   if (ShellProtocol == nullptr || commandLine == nullptr) return -1;
   if (!Utf8ToUcs2String(commandLine, reinterpret_cast<char16_t*>(CommandLineText), kMaxPathUnits)) return -1;
   size_t argc = 0;
-  if (ShellParameters != nullptr && SplitPlainCommandLine(CommandLineText, &argc) && FindProgram(CommandArgv[0])) {
-    const int status = StartProgram(argc);
-    if (status != kNotStarted) return status;
+  if (ShellParameters != nullptr && SplitPlainCommandLine(CommandLineText, &argc)) {
+    if (FindProgram(CommandArgv[0])) {
+      const int status = StartProgram(argc);
+      if (status != kNotStarted) return status;
+    } else if (NamesApplication(CommandArgv[0])) {
+      // An application that is nowhere the shell would look: a nested shell
+      // would only clear the screen to say so.
+      return -1;
+    }
   }
   return RunCommandLineInShell(commandLine);
 }

@@ -152,8 +152,8 @@ inline void WriteFile(const std::string& path, const std::string& text) {
 class ScratchDirectory {
  public:
   ScratchDirectory() {
-    char pattern[] = "/tmp/tolvane-fru-XXXXXX";
-    path_ = mkdtemp(pattern);
+    std::string pattern = testing::TempDir() + "tolvane-fru-XXXXXX";
+    path_ = mkdtemp(pattern.data());
     char previous[4096];
     previous_ = getcwd(previous, sizeof previous) != nullptr ? previous : "/";
     if (chdir(path_.c_str()) != 0) ADD_FAILURE() << "cannot enter " << path_;
