@@ -4,7 +4,7 @@ readable sources in this folder (one tab-separated row per record):
 
   board_names.tsv            -> MBType.dat   (keyed text records)
   generic_events.tsv         -> GenEvt.dat   (event text records, end marker 00h)
-  sensor_specific_events.tsv -> SpecEvt1.dat .. SpecEvt5.dat by sensor type
+  sensor_type_events.tsv -> SpecEvt1.dat .. SpecEvt5.dat by sensor type
                                              (event text records, end marker FFh)
   dimm_locations_romley_en.tsv   -> RomEN.dat   (keyed text records)
   dimm_locations_romley_epex.tsv -> RomEPEX.dat (keyed text records)
@@ -57,7 +57,7 @@ KEYED_FILES = [
     ("RomEPEX.dat", "dimm_locations_romley_epex.tsv"),
 ]
 GENERIC_SOURCE = "generic_events.tsv"
-SPECIFIC_SOURCE = "sensor_specific_events.tsv"
+SPECIFIC_SOURCE = "sensor_type_events.tsv"
 
 
 class SourceError(Exception):

@@ -12,7 +12,7 @@ GENERATOR = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
 
 MINIMAL = {
     "generic_events.tsv": "01\t07\tUpper Non-critical - going high\n",
-    "sensor_specific_events.tsv": "0C\t00\tany\tCorrectable ECC\n0F\t02\t13\tProgress - boot\n0F\t02\tany\tProgress\n",
+    "sensor_type_events.tsv": "0C\t00\tany\tCorrectable ECC\n0F\t02\t13\tProgress - boot\n0F\t02\tany\tProgress\n",
     "board_names.tsv": "03\t10\tS5BX Workstation Board\n",
     "dimm_locations_romley_en.tsv": "00\t80\tCPU1_DIMM_A1\n",
     "dimm_locations_romley_epex.tsv": "# no rows\n",
@@ -73,7 +73,7 @@ class Generator(unittest.TestCase):
 
     def test_sensor_types_go_to_their_files(self):
         rows = "".join("%02X\t00\tany\ttype %02X\n" % (t, t) for t in (0x0E, 0x10, 0x1F, 0x20, 0x2C, 0x2D, 0xC5, 0xFE))
-        status, errors, files = self.run_generator({"sensor_specific_events.tsv": rows})
+        status, errors, files = self.run_generator({"sensor_type_events.tsv": rows})
         self.assertEqual((status, errors), (0, ""))
         keys = {name: [files[name][i] for i in range(0, len(files[name]), 1028)] for name in OUTPUTS[1:6]}
         self.assertEqual(keys, {"SpecEvt1.dat": [0x0E, 0xFF], "SpecEvt2.dat": [0xFF], "SpecEvt3.dat": [0x10, 0x1F, 0xFF],
@@ -90,8 +90,8 @@ class Generator(unittest.TestCase):
         cases = [
             ("generic_events.tsv", "01\t07\t%s\n" % ("e" * 512), "generic_events.tsv:1: text of 512 characters; "
                                                                   "GenEvt.dat holds at most 511"),
-            ("sensor_specific_events.tsv", "# c\n05\t00\tany\t%s\n" % ("s" * 512),
-             "sensor_specific_events.tsv:2: text of 512 characters; SpecEvt1.dat holds at most 511"),
+            ("sensor_type_events.tsv", "# c\n05\t00\tany\t%s\n" % ("s" * 512),
+             "sensor_type_events.tsv:2: text of 512 characters; SpecEvt1.dat holds at most 511"),
             ("board_names.tsv", "01\t10\t%s\n" % ("b" * 256), "board_names.tsv:1: text of 256 characters; "
                                                                "MBType.dat holds at most 255"),
             ("dimm_locations_romley_epex.tsv", "00\t80\t%s\n" % ("d" * 256), "RomEPEX.dat holds at most 255"),
@@ -104,13 +104,13 @@ class Generator(unittest.TestCase):
                                                             "on line 1"),
             ("generic_events.tsv", "01\t07\t\n", "generic_events.tsv:1: empty text"),
             ("generic_events.tsv", "01\t07\tcaf\xe9\n", "only ASCII text is allowed"),
-            ("sensor_specific_events.tsv", "FF\t00\tany\tx\n", "sensor type FFh outside its range 00h-FEh"),
-            ("sensor_specific_events.tsv", "C6\t00\tany\tx\n", "sensor type C6h has no data file"),
-            ("sensor_specific_events.tsv", "0F\t00\tFF\tx\n", "event data 2 (FF is written 'any') FFh outside its range"),
-            ("sensor_specific_events.tsv", "0F\t00\tany\tx\n0F\t00\t01\ty\n",
-             "sensor_specific_events.tsv:2: sensor type 0Fh offset 00h event data 2 01h is never found: line 1 "
+            ("sensor_type_events.tsv", "FF\t00\tany\tx\n", "sensor type FFh outside its range 00h-FEh"),
+            ("sensor_type_events.tsv", "C6\t00\tany\tx\n", "sensor type C6h has no data file"),
+            ("sensor_type_events.tsv", "0F\t00\tFF\tx\n", "event data 2 (FF is written 'any') FFh outside its range"),
+            ("sensor_type_events.tsv", "0F\t00\tany\tx\n0F\t00\t01\ty\n",
+             "sensor_type_events.tsv:2: sensor type 0Fh offset 00h event data 2 01h is never found: line 1 "
              "matches it first"),
-            ("sensor_specific_events.tsv", "0F\t00\t01\tx\n0F\t00\t01\ty\n", "is never found: line 1 matches it first"),
+            ("sensor_type_events.tsv", "0F\t00\t01\tx\n0F\t00\t01\ty\n", "is never found: line 1 matches it first"),
             ("board_names.tsv", "01\t10\ta\n01\t10\tb\n", "board_names.tsv:2: keys 01h 10h already given on line 1"),
             ("board_names.tsv", "1\t10\ta\n", "key 1 '1' is not two hexadecimal digits"),
         ]
