@@ -418,22 +418,6 @@ def prefer_thread(tid, what, notes):
         notes.append("%s keeps its normal priority (%s); the run may time out under load" % (what, error))
 
 
-def start_keep_awake():
-    """A process that spins in the lowest scheduling class (SCHED_IDLE) during
-    the boot: any other runnable thread takes its CPU at once, but no CPU
-    falls asleep, so the first answer after a quiet moment (a pause between
-    cases) is not delayed by a CPU waking up."""
-    def idle_class():
-        os.sched_setscheduler(0, os.SCHED_IDLE, os.sched_param(0))
-    try:
-        # It ends by itself when the harness is gone (its parent changes).
-        return subprocess.Popen([sys.executable, "-c", "import os, sys\nparent = int(sys.argv[1])\n"
-                                 "while os.getppid() == parent: pass", str(os.getpid())],
-                                preexec_fn=idle_class, stdin=subprocess.DEVNULL)
-    except (OSError, subprocess.SubprocessError):
-        return None
-
-
 def load_hook(path, hook_args, work_dir):
     """The hook module's BMC: an object with start() -> QEMU BMC device
     options, alive() -> None or a text saying why the BMC is gone,
@@ -604,7 +588,6 @@ def main():
     served_pauses = set()
     hook_problems = {}
     priority_notes = []
-    keep_awake = None
     try:
         if hook:
             try:
@@ -630,10 +613,17 @@ def main():
                    "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
                    "-drive", "if=pflash,format=raw,file=" + vars_copy,
                    "-drive", "format=raw,file=fat:rw:" + esp] + fat_disks + bmc_devices + case_file.get("qemu_args", [])
+        # QEMU's memory locked: the kernel may page out memory left untouched for
+        # a few seconds (as this machine's proactive reclaim does), and the code
+        # that carries a KCS request to the BMC lies untouched through a six-second
+        # wait; paging it back in takes longer than the tool's IBF wait allows.
+        if os.geteuid() == 0:
+            command += ["-overcommit", "mem-lock=on"]
+        else:
+            priority_notes.append("QEMU's memory is not locked (needs root); a request after a long wait may time out")
         with open(os.path.join(work, "qemu-command.txt"), "w") as f:
             f.write(" ".join(command) + "\n")
         started = time.monotonic()
-        keep_awake = start_keep_awake()
         qemu = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
         reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"))
         reader.start()
@@ -668,7 +658,6 @@ def main():
         finished = time.monotonic()
     finally:
         end_process(qemu, "QEMU")
-        end_process(keep_awake, "the keep-awake process")
         server_alive = server is not None and server.poll() is None
         end_process(server, "tolvane-bmc")
         server_log.close()
