@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/host/host_session.hpp"
+#include "tests/unit/sdr_bmc_test.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
@@ -22,22 +22,8 @@ std::vector<uint8_t> Record(uint16_t id, uint8_t type, uint8_t bodyLength) {
   return record;
 }
 
-class SdrRepositoryTest : public ::testing::Test {
+class SdrRepositoryTest : public SdrBmcTest {
  protected:
-  void SetUp() override {
-    SdrRecordCount = 0;
-    std::memset(SdrReservationId, 0, sizeof SdrReservationId);
-    std::memset(SdrRecordTable, 0, sizeof SdrRecordTable);
-  }
-  void TearDown() override {
-    CaptureConsole(nullptr);
-    SelectPortDriver(nullptr);
-  }
-  void Start(const Scenario& scenario) {
-    bmc_ = std::make_unique<SimulatedBmc>(scenario);
-    bmc_->Attach(false);
-    CaptureConsole(&console_);
-  }
   static Scenario WithRecords(const std::vector<std::vector<uint8_t>>& records) {
     Scenario scenario = DefaultScenario();
     scenario.state.sdr.records = records;
@@ -54,9 +40,6 @@ class SdrRepositoryTest : public ::testing::Test {
     if (cc == kCcSuccess) cc = ReadSdrRecords();
     return cc;
   }
-
-  std::unique_ptr<SimulatedBmc> bmc_;
-  std::string console_;
 };
 
 TEST_F(SdrRepositoryTest, ReadsEveryRecordChainedByTheNextRecordId) {

@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/host/host_session.hpp"
 #include "sdr/sdr_repository.hpp"
 #include "sdr/sensor_listing.hpp"
 #include "support/format.hpp"
+#include "tests/unit/sdr_bmc_test.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
@@ -75,22 +75,8 @@ TEST(SensorConversion, LinearizationCodes) {
   EXPECT_TRUE(std::isnan(ApplyLinearization(0x0A, -4.0)));
 }
 
-class SensorRequestTest : public ::testing::Test {
+class SensorRequestTest : public SdrBmcTest {
  protected:
-  void SetUp() override {
-    SdrRecordCount = 0;
-    std::memset(SdrReservationId, 0, sizeof SdrReservationId);
-    std::memset(SdrRecordTable, 0, sizeof SdrRecordTable);
-  }
-  void TearDown() override {
-    CaptureConsole(nullptr);
-    SelectPortDriver(nullptr);
-  }
-  void Start(const Scenario& scenario) {
-    bmc_ = std::make_unique<SimulatedBmc>(scenario);
-    bmc_->Attach(false);
-    CaptureConsole(&console_);
-  }
   static Scenario WithSensor(const std::string& reply, const std::string& thresholds = "") {
     Scenario scenario = DefaultScenario();
     SimSensor sensor;
@@ -103,8 +89,6 @@ class SensorRequestTest : public ::testing::Test {
     scenario.state.sdr.sensors = {sensor};
     return scenario;
   }
-  std::unique_ptr<SimulatedBmc> bmc_;
-  std::string console_;
 };
 
 TEST_F(SensorRequestTest, ThresholdsConvertWithTheSquareOnly) {

@@ -1,0 +1,34 @@
+// A fixture for tests that load the SDR repository from a simulated BMC: the
+// record table starts empty, and the console and port driver are released
+// after each test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/host/host_session.hpp"
+#include "sdr/sdr_repository.hpp"
+
+class SdrBmcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SdrRecordCount = 0;
+    std::memset(SdrReservationId, 0, sizeof SdrReservationId);
+    std::memset(SdrRecordTable, 0, sizeof SdrRecordTable);
+  }
+  void TearDown() override {
+    CaptureConsole(nullptr);
+    SelectPortDriver(nullptr);
+  }
+  void Start(const Scenario& scenario) {
+    bmc_ = std::make_unique<SimulatedBmc>(scenario);
+    bmc_->Attach(false);
+    CaptureConsole(&console_);
+  }
+
+  std::unique_ptr<SimulatedBmc> bmc_;
+  std::string console_;
+};
