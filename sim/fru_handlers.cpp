@@ -27,9 +27,8 @@ constexpr uint8_t kOemFruUnlock = 0x00;
 constexpr uint8_t kOemFruLock = 0x01;
 
 // Write FRU Data: "write-protected offset" (IPMI 2.0 section 34.3), answered
-// while the FRU is locked; the request length limit for a write past the end.
+// while the FRU is locked.
 constexpr uint8_t kSimCcFruWriteProtected = 0x80;
-constexpr uint8_t kSimCcRequestDataTruncated = 0xC8;
 
 constexpr uint8_t kAccessByBytes = 0x00;
 constexpr uint8_t kAccessByWords = 0x01;

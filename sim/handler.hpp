@@ -18,8 +18,12 @@ class BmcModel;
 inline constexpr uint8_t kSimCcSuccess = 0x00;
 inline constexpr uint8_t kSimCcParameterNotSupported = 0x80;
 inline constexpr uint8_t kSimCcInvalidCommand = 0xC1;
+inline constexpr uint8_t kSimCcReservationCancelled = 0xC5;
 inline constexpr uint8_t kSimCcRequestDataLengthInvalid = 0xC7;
+inline constexpr uint8_t kSimCcRequestDataTruncated = 0xC8;
 inline constexpr uint8_t kSimCcParameterOutOfRange = 0xC9;
+inline constexpr uint8_t kSimCcCannotReturnRequestedBytes = 0xCA;
+inline constexpr uint8_t kSimCcNotPresent = 0xCB;
 inline constexpr uint8_t kSimCcInvalidDataField = 0xCC;
 
 using Handler = IpmiReply (*)(BmcModel& bmc, const IpmiMessage& request);

@@ -13,10 +13,6 @@ constexpr uint8_t kCmdGetSdrRepositoryInfo = 0x20;
 constexpr uint8_t kCmdReserveSdrRepository = 0x22;
 constexpr uint8_t kCmdGetSdr = 0x23;
 
-constexpr uint8_t kSimCcReservationCancelled = 0xC5;
-constexpr uint8_t kSimCcCannotReturnRequestedBytes = 0xCA;
-constexpr uint8_t kSimCcNotPresent = 0xCB;
-
 constexpr uint8_t kSdrVersion = 0x51;  // IPMI 2.0
 constexpr uint16_t kFirstRecord = 0x0000;
 constexpr uint16_t kLastRecord = 0xFFFF;

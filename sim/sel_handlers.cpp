@@ -21,9 +21,6 @@ constexpr uint8_t kCmdGetSelEntry = 0x43;
 constexpr uint8_t kCmdClearSel = 0x47;
 constexpr uint8_t kCmdOemGetBoardId = 0x21;
 
-constexpr uint8_t kSimCcReservationCancelled = 0xC5;
-constexpr uint8_t kSimCcNotPresent = 0xCB;
-
 constexpr uint8_t kSelVersion = 0x51;  // IPMI 2.0
 constexpr uint8_t kSupportsAllocationInfo = 0x01;
 constexpr uint8_t kSupportsReserve = 0x02;

@@ -10,8 +10,6 @@ constexpr uint8_t kNetFnSensorEvent = 0x04;
 constexpr uint8_t kCmdGetSensorThresholds = 0x27;
 constexpr uint8_t kCmdGetSensorReading = 0x2D;
 
-constexpr uint8_t kSimCcSensorNotPresent = 0xCB;
-
 const SimSensor* FindSensor(const SdrState& sdr, uint8_t number) {
   for (const SimSensor& sensor : sdr.sensors) {
     if (sensor.number == number) return &sensor;
@@ -21,13 +19,13 @@ const SimSensor* FindSensor(const SdrState& sdr, uint8_t number) {
 
 IpmiReply GetSensorReading(BmcModel& bmc, const IpmiMessage& request) {
   const SimSensor* sensor = FindSensor(bmc.State().sdr, request.data[0]);
-  if (sensor == nullptr || !sensor->present) return Refuse(kSimCcSensorNotPresent);
+  if (sensor == nullptr || !sensor->present) return Refuse(kSimCcNotPresent);
   return Reply(sensor->reading);
 }
 
 IpmiReply GetSensorThresholds(BmcModel& bmc, const IpmiMessage& request) {
   const SimSensor* sensor = FindSensor(bmc.State().sdr, request.data[0]);
-  if (sensor == nullptr || !sensor->present) return Refuse(kSimCcSensorNotPresent);
+  if (sensor == nullptr || !sensor->present) return Refuse(kSimCcNotPresent);
   // A sensor without readable thresholds (a discrete one) does not take the command.
   if (!sensor->thresholds) return Refuse(kSimCcInvalidCommand);
   return Reply(*sensor->thresholds);
