@@ -3,7 +3,8 @@
 // and KCS interface the input bends (fuzz/scripted_bmc.hpp).
 //
 // Input: form, flags, extra argument count, the operand texts, the files the
-// flags ask for, the KCS faults, then one choice per request the BMC answers.
+// flags ask for, the System GUID if they ask for it, the KCS faults, then one
+// choice per request the BMC answers.
 #include <algorithm>
 #include <climits>
 #include <string>
@@ -23,8 +24,19 @@ constexpr uint8_t kSourceIndex = 0x04;    // a fru_source_index file
 constexpr uint8_t kOperandFile = 0x08;    // a file under the name of the file operand
 constexpr uint8_t kTemplate = 0x10;       // the SMBIOS dump leaves a template
 constexpr uint8_t kNoPortAccess = 0x20;   // no PCI Root Bridge I/O protocol
+constexpr uint8_t kSystemGuid = 0x40;     // the BMC's System GUID from the input
+constexpr size_t kGuidLength = 16;
 constexpr unsigned kMaxExtraArguments = 120;
 constexpr size_t kOperandLength = 80;
+
+// Seeds for controller families other than the default BMC's: the start of a
+// System GUID of each kind the family table tells apart (two vendor prefixes,
+// a family character before "001VQ").
+const std::vector<std::vector<uint8_t>> kFamilyGuidSeeds = {
+    {0x20, 0x00, 0x0E, 0x40, 0x02, 0x7F, 0x78, 0x08},
+    {0x02, 0x00, 0x00, 0xFF, 0xFE, 0x00},
+    {'9', '0', '0', '1', 'V', 'Q'},
+};
 
 const Scenario& BaseScenario() {
   static const Scenario scenario = DefaultScenario();
@@ -60,9 +72,21 @@ std::string SeedOperand(const CommandForm& form, int position) {
   return "x";
 }
 
-fuzz::Input EncodeRun(int formIndex, const std::vector<std::string>& operands, unsigned extra) {
-  fuzz::Input input = {static_cast<uint8_t>(formIndex), 0, static_cast<uint8_t>(extra)};
+// The operands of a shortest command line on the form.
+std::vector<std::string> SeedOperands(const CommandForm& form) {
+  std::vector<std::string> operands;
+  for (int position = 2; position < form.minArgc; ++position) {
+    if (!FixedSubWord(form, position)) operands.push_back(SeedOperand(form, position));
+  }
+  return operands;
+}
+
+fuzz::Input EncodeRun(int formIndex, const std::vector<std::string>& operands, unsigned extra,
+                      const std::vector<uint8_t>* guid = nullptr) {
+  fuzz::Input input = {static_cast<uint8_t>(formIndex), guid != nullptr ? kSystemGuid : uint8_t{0},
+                       static_cast<uint8_t>(extra)};
   for (const std::string& operand : operands) fuzz::AppendText(input, operand, kOperandLength);
+  if (guid != nullptr) fuzz::AppendField(input, *guid, kGuidLength);
   input.push_back(0);  // no KCS fault
   return input;
 }
@@ -70,14 +94,7 @@ fuzz::Input EncodeRun(int formIndex, const std::vector<std::string>& operands, u
 std::vector<fuzz::Input> Seeds() {
   std::vector<fuzz::Input> seeds;
   const CommandTable table = AllCommandForms();
-  for (int i = 0; i < table.count; ++i) {
-    const CommandForm& form = table.forms[i];
-    std::vector<std::string> operands;
-    for (int position = 2; position < form.minArgc; ++position) {
-      if (!FixedSubWord(form, position)) operands.push_back(SeedOperand(form, position));
-    }
-    seeds.push_back(EncodeRun(i, operands, 0));
-  }
+  for (int i = 0; i < table.count; ++i) seeds.push_back(EncodeRun(i, SeedOperands(table.forms[i]), 0));
   // The command lines of the test tiers, each on the row it selects.
   for (const std::vector<std::string>& line : fuzz::TestCommandLines()) {
     std::vector<std::string> storage = {"tolvane"};
@@ -96,6 +113,11 @@ std::vector<fuzz::Input> Seeds() {
         EncodeRun(index, operands, static_cast<unsigned>(static_cast<int>(storage.size()) - selection.form->minArgc));
     if (selection.fru1Mode) input[1] |= kFru1Word;
     seeds.push_back(input);
+  }
+  for (const std::vector<uint8_t>& guid : kFamilyGuidSeeds) {
+    for (int i = 0; i < table.count; ++i) {
+      seeds.push_back(EncodeRun(i, SeedOperands(table.forms[i]), 0, &guid));
+    }
   }
   return seeds;
 }
@@ -145,6 +167,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   };
 
   Scenario scenario = BaseScenario();
+  if ((flags & kSystemGuid) != 0) scenario.state.systemGuid = input.Bytes(kGuidLength);
   scenario.kcs = fuzz::FuzzedKcsFaults(input);
   fuzz::RunTool(machine, scenario, input, arguments, (flags & kNoPortAccess) == 0);
   return 0;
