@@ -22,6 +22,15 @@ for program in "$build"/fuzz/fuzz_*; do
   LLVM_PROFILE_FILE="$profiles/$target.profraw" "$program" -runs=0 "build-fuzz/corpus/$target" >/dev/null 2>&1
   objects+=(-object "$program")
 done
+core=$(git ls-files '*.cpp' | grep -E "^(app|transport|support|lan|controller|users|fru|sdr|sel|companion)/")
+# Each target alone: the core's lines and branches it reaches.
+for profile in "$profiles"/*.profraw; do
+  target=$(basename "$profile" .profraw)
+  llvm-profdata merge -sparse "$profile" -o "$profiles/$target.profdata"
+  # shellcheck disable=SC2086
+  llvm-cov report "$build/fuzz/$target" -instr-profile="$profiles/$target.profdata" $core | tail -n 1 |
+    awk -v t="$target" '{ printf "%s: lines %d of %d (%s), branches %d of %d (%s)\n", t, $8 - $9, $8, $10, $11 - $12, $11, $13 }'
+done
 llvm-profdata merge -sparse "$profiles"/*.profraw -o "$profiles/all.profdata"
-llvm-cov report "${objects[@]:1}" -instr-profile="$profiles/all.profdata" \
-  $(git ls-files '*.cpp' | grep -E "^(app|transport|support|lan|controller|users|fru|sdr|sel|companion)/")
+# shellcheck disable=SC2086
+llvm-cov report "${objects[@]:1}" -instr-profile="$profiles/all.profdata" $core
