@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   fuzz::Machine machine;
   machine.files = fuzz::EventDataFiles();
-  static const Scenario scenario = DefaultScenario();
   FuzzInput noBends(nullptr, 0);
-  fuzz::RunTool(machine, scenario, noBends, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+  fuzz::RunTool(machine, fuzz::DefaultBmc(), noBends, std::vector<std::string>(arguments.begin() + 1, arguments.end()));
   return 0;
 }

@@ -50,8 +50,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
-  static const Scenario defaults = DefaultScenario();  // parsed once: most of a run's cost otherwise
-  Scenario scenario = defaults;
+  Scenario scenario = fuzz::DefaultBmc();
   SelState& sel = scenario.state.sel;
   sel.entries.clear();
   const unsigned entries = input.Below(kMaxEntries + 1);

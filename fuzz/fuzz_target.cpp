@@ -52,8 +52,13 @@ std::vector<nlohmann::json> CaseFiles() {
 
 }  // namespace
 
+const Scenario& DefaultBmc() {
+  static const Scenario scenario = DefaultScenario();
+  return scenario;
+}
+
 std::vector<Scenario> TestScenarios() {
-  std::vector<Scenario> scenarios = {DefaultScenario()};
+  std::vector<Scenario> scenarios = {DefaultBmc()};
   for (const nlohmann::json& file : CaseFiles()) {
     // A case file carries its scenario under "scenario"; a scenario file is one.
     const nlohmann::json& json = file.contains("cases") ? file.value("scenario", nlohmann::json()) : file;

@@ -26,6 +26,10 @@ void CheckExitStatus(int status);
 void RunTool(Machine& machine, const Scenario& scenario, FuzzInput& script, const std::vector<std::string>& arguments,
              bool withPorts = true);
 
+// The built-in simulated BMC, read once (reading its description costs more
+// than most runs).
+const Scenario& DefaultBmc();
+
 // The BMCs of the test tiers: the built-in one and every scenario of the UEFI
 // tier's case files and of scenarios/.
 std::vector<Scenario> TestScenarios();

@@ -83,7 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       arguments.push_back("list");
       break;
   }
-  static const Scenario scenario = DefaultScenario();
-  fuzz::RunTool(machine, scenario, input, arguments);
+  fuzz::RunTool(machine, fuzz::DefaultBmc(), input, arguments);
   return 0;
 }

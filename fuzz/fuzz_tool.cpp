@@ -38,11 +38,6 @@ const std::vector<std::vector<uint8_t>> kFamilyGuidSeeds = {
     {'9', '0', '0', '1', 'V', 'Q'},
 };
 
-const Scenario& BaseScenario() {
-  static const Scenario scenario = DefaultScenario();
-  return scenario;
-}
-
 // The argument positions whose text comes from the input (the others are the
 // command word and an exact sub-word).
 bool FixedSubWord(const CommandForm& form, int position) { return position == 2 && form.subWord.exact != nullptr; }
@@ -166,7 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   };
 
-  Scenario scenario = BaseScenario();
+  Scenario scenario = fuzz::DefaultBmc();
   if ((flags & kSystemGuid) != 0) scenario.state.systemGuid = input.Bytes(kGuidLength);
   scenario.kcs = fuzz::FuzzedKcsFaults(input);
   fuzz::RunTool(machine, scenario, input, arguments, (flags & kNoPortAccess) == 0);
