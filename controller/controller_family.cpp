@@ -41,9 +41,6 @@ constexpr ControllerFamily kFamilies[] = {
     {15, Characters("D"), TwoFields, &kCleanLanByCleanCommand},
 };
 
-// What follows the family character in a "<c>001VQ" GUID.
-constexpr uint8_t kFamilyMarker[] = {'0', '0', '1', 'V', 'Q'};
-
 bool StartsWith(const uint8_t* data, uint32_t count, const uint8_t* prefix, uint32_t length) {
   if (count < length) return false;
   for (uint32_t i = 0; i < length; ++i) {
@@ -76,7 +73,8 @@ uint8_t BmcTypeFromGuid(const uint8_t* guid, uint32_t count) {
       return family.bmcType;
     }
   }
-  if (count < 1 + sizeof kFamilyMarker || !StartsWith(guid + 1, count - 1, kFamilyMarker, sizeof kFamilyMarker)) {
+  if (count < 1 + sizeof kGuidFamilyMarker ||
+      !StartsWith(guid + 1, count - 1, kGuidFamilyMarker, sizeof kGuidFamilyMarker)) {
     return kBmcTypeNone;
   }
   for (const ControllerFamily& family : kFamilies) {

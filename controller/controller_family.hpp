@@ -31,6 +31,8 @@ struct FactoryDefaultRequest {
 
 // A system GUID that names a family: a whole-GUID prefix, or the form
 // <family character> "001VQ" with one of the family's characters first.
+inline constexpr uint8_t kGuidFamilyMarker[] = {'0', '0', '1', 'V', 'Q'};  // after the family character
+
 struct GuidPattern {
   uint8_t prefix[8];
   uint8_t prefixLength;          // 0: the family is not named by a prefix

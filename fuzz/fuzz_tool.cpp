@@ -7,10 +7,12 @@
 // choice per request the BMC answers.
 #include <algorithm>
 #include <climits>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "app/dispatch.hpp"
+#include "controller/controller_family.hpp"
 #include "fuzz/fuzz_input.hpp"
 #include "fuzz/fuzz_platform.hpp"
 #include "fuzz/fuzz_target.hpp"
@@ -29,14 +31,24 @@ constexpr size_t kGuidLength = 16;
 constexpr unsigned kMaxExtraArguments = 120;
 constexpr size_t kOperandLength = 80;
 
-// Seeds for controller families other than the default BMC's: the start of a
-// System GUID of each kind the family table tells apart (two vendor prefixes,
-// a family character before "001VQ").
-const std::vector<std::vector<uint8_t>> kFamilyGuidSeeds = {
-    {0x20, 0x00, 0x0E, 0x40, 0x02, 0x7F, 0x78, 0x08},
-    {0x02, 0x00, 0x00, 0xFF, 0xFE, 0x00},
-    {'9', '0', '0', '1', 'V', 'Q'},
-};
+// Seeds for controller families other than the default BMC's: a System GUID
+// that names each family of the table (its prefix, or each of its family
+// characters before the marker).
+std::vector<std::vector<uint8_t>> FamilyGuidSeeds() {
+  std::vector<std::vector<uint8_t>> guids;
+  for (unsigned bmcType = 0; bmcType <= UINT8_MAX; ++bmcType) {
+    const ControllerFamily* family = FindControllerFamily(static_cast<uint8_t>(bmcType));
+    if (family == nullptr) continue;
+    const GuidPattern& pattern = family->guid;
+    if (pattern.prefixLength != 0) guids.emplace_back(pattern.prefix, pattern.prefix + pattern.prefixLength);
+    for (const char* character = pattern.familyCharacters; *character != '\0'; ++character) {
+      std::vector<uint8_t> guid = {static_cast<uint8_t>(*character)};
+      guid.insert(guid.end(), std::begin(kGuidFamilyMarker), std::end(kGuidFamilyMarker));
+      guids.push_back(guid);
+    }
+  }
+  return guids;
+}
 
 // The argument positions whose text comes from the input (the others are the
 // command word and an exact sub-word).
@@ -109,7 +121,7 @@ std::vector<fuzz::Input> Seeds() {
     if (selection.fru1Mode) input[1] |= kFru1Word;
     seeds.push_back(input);
   }
-  for (const std::vector<uint8_t>& guid : kFamilyGuidSeeds) {
+  for (const std::vector<uint8_t>& guid : FamilyGuidSeeds()) {
     for (int i = 0; i < table.count; ++i) {
       seeds.push_back(EncodeRun(i, SeedOperands(table.forms[i]), 0, &guid));
     }
