@@ -116,8 +116,9 @@ TEST(FruDate, ToMinutesMatchesTheCLibrary) {
     if (i % 2 == 0) {
       // Plausible dates from 1980 to 2040 with parts out of range now and then.
       char buffer[16];
-      std::snprintf(buffer, sizeof buffer, "%04u%02u%02u%02u%02u", 1980 + random() % 61, random() % 15,
-                    random() % 34, random() % 27, random() % 62);
+      std::snprintf(buffer, sizeof buffer, "%04u%02u%02u%02u%02u", static_cast<unsigned>(1980 + random() % 61),
+                    static_cast<unsigned>(random() % 15), static_cast<unsigned>(random() % 34),
+                    static_cast<unsigned>(random() % 27), static_cast<unsigned>(random() % 62));
       text = buffer;
     } else {
       for (int j = 0; j < 12; ++j) text += alphabet[random() % (sizeof alphabet - 1)];
@@ -454,8 +455,9 @@ Change RandomChange(std::mt19937& random, bool underFru1) {
     change.value = text;
   } else if (change.code == "BDT") {
     char text[16];
-    std::snprintf(text, sizeof text, "%04u%02u%02u%02u%02u", 1990 + random() % 40, 1 + random() % 13,
-                  1 + random() % 31, random() % 24, random() % 60);
+    std::snprintf(text, sizeof text, "%04u%02u%02u%02u%02u", static_cast<unsigned>(1990 + random() % 40),
+                  static_cast<unsigned>(1 + random() % 13), static_cast<unsigned>(1 + random() % 31),
+                  static_cast<unsigned>(random() % 24), static_cast<unsigned>(random() % 60));
     change.value = text;
   } else {
     // One character is refused before this point (its type/length byte would be C1h).
