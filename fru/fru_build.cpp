@@ -78,7 +78,8 @@ void PutBoard(ImageWriter& w) {
   w.Put(kFruLanguageWritten);
   w.PutBytes(s.boardDate, kFruDateBytes);
   for (size_t i = 0; i < kBoardNamedFields; ++i) w.PutField(s.board[i]);
-  if (fru1Mode && s.hasBoardVersion) w.PutField(s.board[kBoardVersion]);
+  // Under -fru1 every board carries its version field, C0h when it is empty.
+  if (fru1Mode) w.PutField(s.board[kBoardVersion]);
   w.PutCustom(s.boardCustom);
   w.FinishArea(start);
 }

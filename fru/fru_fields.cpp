@@ -50,6 +50,9 @@ FruTextField* FruTextFieldOf(const FruFieldCode& field) {
       return &s.board[field.index];
     case Product:
       return &s.product[field.index];
+    case InternalUse:
+    case MultiRecord:
+      break;
   }
   return nullptr;
 }

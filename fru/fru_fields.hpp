@@ -7,7 +7,6 @@
 #include "fru/fru_model.hpp"
 
 enum class FruFieldKind : uint8_t { ChassisType, Date, Text };
-enum class FruArea : uint8_t { Chassis, Board, Product };
 
 struct FruFieldCode {
   const char* code;  // upper case; a typed code is compared without regard to case

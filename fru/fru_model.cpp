@@ -18,26 +18,34 @@ constexpr unsigned kByteBits = 8;
 
 struct FaultText {
   FruModelFault fault;
+  bool namesArea;  // the text follows "the <area> area"
   const char* text;
 };
 constexpr FaultText kFaultTexts[] = {
-    {FruModelFault::None, "the FRU data are whole"},
-    {FruModelFault::FruTooLarge, "the FRU is larger than 4096 bytes"},
-    {FruModelFault::ShortReply, "the BMC returned fewer FRU bytes than asked"},
-    {FruModelFault::AreaPastEnd, "an area reaches past the end of the FRU"},
-    {FruModelFault::MissingEndMarker, "an area has no end marker C1h"},
-    {FruModelFault::CustomTooLong, "custom fields of an area exceed 128 bytes"},
-    {FruModelFault::MultiRecordTooLong, "a multirecord has more than 64 data bytes"},
-    {FruModelFault::TooManyMultiRecords, "the multirecord area has more than 32 records"},
+    {FruModelFault::None, false, "the FRU data are whole"},
+    {FruModelFault::FruTooLarge, false, "the FRU is larger than 4096 bytes"},
+    {FruModelFault::ShortReply, false, "the BMC returned fewer FRU bytes than asked"},
+    {FruModelFault::AreaPastEnd, true, "reaches past the end of the FRU"},
+    {FruModelFault::AreaOverlap, true, "runs into the next area"},
+    {FruModelFault::MissingEndMarker, true, "has no end marker C1h"},
+    {FruModelFault::CustomTooLong, true, "has custom fields of more than 128 bytes"},
+    {FruModelFault::MultiRecordTooLong, false, "a multirecord has more than 64 data bytes"},
+    {FruModelFault::TooManyMultiRecords, false, "the multirecord area has more than 32 records"},
 };
+
+constexpr const char* kAreaNames[] = {"internal use", "chassis", "board", "product", "multirecord"};
 
 size_t ImageLimit;  // FRU bytes held by the current parse
 
 uint8_t At(size_t position) { return position < ImageLimit ? FruImage[position] : 0; }
 
-void NoteFault(FruModelFault fault) {
-  if (FruParseFault == FruModelFault::None) FruParseFault = fault;
+void NoteFault(FruModelFault fault, FruArea area) {
+  if (FruParseFault != FruModelFault::None) return;
+  FruParseFault = fault;
+  FruParseFaultArea = area;
 }
+// A fault of the FRU as a whole.
+void NoteFault(FruModelFault fault) { NoteFault(fault, FruArea::InternalUse); }
 
 void ClearField(FruTextField* field) {
   field->text[0] = '\0';
@@ -51,34 +59,64 @@ void DecodeField(size_t* position, FruTextField* field) {
   field->typeLength = typeLength;
   for (size_t i = 0; i < length; ++i) field->text[i] = static_cast<char>(At(*position + 1 + i));
   field->text[length] = '\0';
-  if (*position + 1 + length > ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
   *position += 1 + length;
 }
 
-// The area's declared extent must lie within the FRU, with the end marker
-// before its checksum byte.
-void CheckArea(size_t start, size_t marker) {
-  const size_t end = start + At(start + kAreaLength) * kFruUnitBytes;
-  if (start >= ImageLimit || end > ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
-  if (marker >= ImageLimit || marker + 1 >= end) NoteFault(FruModelFault::MissingEndMarker);
+// Where the area starting at start may reach: the next area present, or the
+// end of the FRU bytes held. An area's own length byte is not trusted (the
+// rebuild writes a fresh one), so a length byte one unit off does not lose the
+// area.
+size_t AreaRoomEnd(size_t start) {
+  size_t end = ImageLimit;
+  for (size_t header = kHeaderInternalUseOffset; header <= kHeaderMultiRecordOffset; ++header) {
+    const size_t other = At(header) * kFruUnitBytes;
+    if (other > start && other < end) end = other;
+  }
+  return end;
 }
 
-// The custom fields of the area at start, from position to the end marker,
-// walked by their type/length bytes (so a C1h byte inside a field does not end
-// the area), then the area's extent checked.
-void DecodeCustom(size_t start, size_t position, FruCustomBytes* custom) {
-  const size_t first = position;
-  while (position < ImageLimit && At(position) != kTypeLengthEndOfFields) {
-    position += 1 + (At(position) & kTypeLengthLengthMask);
+// An end marker must leave room for the area's checksum after it.
+bool EndsFieldsWithin(size_t marker, size_t roomEnd) {
+  return marker + 1 < roomEnd && At(marker) == kTypeLengthEndOfFields;
+}
+
+// The end marker of the custom part that starts at first: the C1h that walking
+// the custom fields by their type/length bytes lands on (so a C1h byte inside
+// a field does not end the area), or, when the walk lands on none within the
+// area's room, the first C1h byte. roomEnd when there is none.
+size_t FindEndMarker(size_t first, size_t roomEnd) {
+  size_t walk = first;
+  while (walk < roomEnd && !EndsFieldsWithin(walk, roomEnd)) walk += 1 + (At(walk) & kTypeLengthLengthMask);
+  if (walk < roomEnd) return walk;
+  size_t scan = first;
+  while (scan < roomEnd && !EndsFieldsWithin(scan, roomEnd)) ++scan;
+  return scan;
+}
+
+// The custom fields of the area at start, from position to its end marker.
+void DecodeCustom(FruArea area, size_t start, size_t position, FruCustomBytes* custom) {
+  const size_t roomEnd = AreaRoomEnd(start);
+  // Fields that fill the area's room, or an end marker with no room left for
+  // the checksum after it: the area runs into the next one or past the FRU.
+  const FruModelFault overrun = roomEnd == ImageLimit ? FruModelFault::AreaPastEnd : FruModelFault::AreaOverlap;
+  custom->count = 0;
+  if (start >= ImageLimit) NoteFault(FruModelFault::AreaPastEnd, area);
+  if (position >= roomEnd) {
+    NoteFault(overrun, area);
+    return;
   }
-  CheckArea(start, position);
-  size_t count = (position < ImageLimit ? position : ImageLimit) - first;
+  const size_t marker = FindEndMarker(position, roomEnd);
+  if (marker >= roomEnd) {
+    NoteFault(At(roomEnd - 1) == kTypeLengthEndOfFields ? overrun : FruModelFault::MissingEndMarker, area);
+    return;
+  }
+  size_t count = marker - position;
   if (count > kFruCustomCapacity) {
-    NoteFault(FruModelFault::CustomTooLong);
+    NoteFault(FruModelFault::CustomTooLong, area);
     count = kFruCustomCapacity;
   }
   custom->count = static_cast<uint8_t>(count);
-  for (size_t i = 0; i < count; ++i) custom->bytes[i] = At(first + i);
+  for (size_t i = 0; i < count; ++i) custom->bytes[i] = At(position + i);
 }
 
 void DecodeNamedFields(size_t* position, FruTextField* fields, size_t count) {
@@ -90,7 +128,7 @@ void DecodeChassis(size_t start) {
   s.chassisType = At(start + kChassisType);
   size_t position = start + kChassisFirstField;
   DecodeNamedFields(&position, s.chassis, kChassisFieldCount);
-  DecodeCustom(start, position, &s.chassisCustom);
+  DecodeCustom(FruArea::Chassis, start, position, &s.chassisCustom);
 }
 
 void DecodeBoard(size_t start) {
@@ -102,33 +140,34 @@ void DecodeBoard(size_t start) {
   // after it are kept as they are.
   if (fru1Mode && position < ImageLimit && At(position) != kTypeLengthEndOfFields) {
     DecodeField(&position, &s.board[kBoardVersion]);
-    s.hasBoardVersion = true;
   }
-  DecodeCustom(start, position, &s.boardCustom);
+  DecodeCustom(FruArea::Board, start, position, &s.boardCustom);
 }
 
 void DecodeProduct(size_t start) {
   FruFieldSet& s = FruFieldStore;
   size_t position = start + kProductFirstField;
   DecodeNamedFields(&position, s.product, kProductFieldCount);
-  DecodeCustom(start, position, &s.productCustom);
+  DecodeCustom(FruArea::Product, start, position, &s.productCustom);
 }
 
 void DecodeMultiRecords(size_t position) {
-  if (position >= ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
+  if (position >= ImageLimit) NoteFault(FruModelFault::AreaPastEnd, FruArea::MultiRecord);
   for (;;) {
     if (MultiRecordCount == kMultiRecordCapacity) {
-      NoteFault(FruModelFault::TooManyMultiRecords);
+      NoteFault(FruModelFault::TooManyMultiRecords, FruArea::MultiRecord);
       return;
     }
     if (position + kMultiRecordHeaderBytes > ImageLimit) {
-      NoteFault(FruModelFault::AreaPastEnd);
+      NoteFault(FruModelFault::AreaPastEnd, FruArea::MultiRecord);
       return;
     }
     uint8_t* entry = MultiRecordTable[MultiRecordCount];
     const size_t length = At(position + kMultiRecordLength);
-    if (length > kMultiRecordDataCapacity) NoteFault(FruModelFault::MultiRecordTooLong);
-    if (position + kMultiRecordHeaderBytes + length > ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
+    if (length > kMultiRecordDataCapacity) NoteFault(FruModelFault::MultiRecordTooLong, FruArea::MultiRecord);
+    if (position + kMultiRecordHeaderBytes + length > ImageLimit) {
+      NoteFault(FruModelFault::AreaPastEnd, FruArea::MultiRecord);
+    }
     const size_t kept = kMultiRecordHeaderBytes + (length < kMultiRecordDataCapacity ? length : kMultiRecordDataCapacity);
     for (size_t i = 0; i < kept; ++i) entry[i] = At(position + i);
     ++MultiRecordCount;
@@ -141,12 +180,8 @@ void DecodeMultiRecords(size_t position) {
 // the end of the FRU when none follows.
 void DecodeInternalUse(size_t unit) {
   const size_t start = unit * kFruUnitBytes;
-  size_t end = ImageLimit;
-  for (size_t header = kHeaderChassisOffset; header <= kHeaderMultiRecordOffset; ++header) {
-    const size_t other = At(header) * kFruUnitBytes;
-    if (other > start && other < end) end = other;
-  }
-  if (start >= ImageLimit) NoteFault(FruModelFault::AreaPastEnd);
+  const size_t end = AreaRoomEnd(start);
+  if (start >= ImageLimit) NoteFault(FruModelFault::AreaPastEnd, FruArea::InternalUse);
   InternalUseLength = end > start ? end - start : 0;
   // At least one unit is copied for the listing, which shows bytes 1 to 7.
   const size_t copied = InternalUseLength > kFruUnitBytes ? InternalUseLength : kFruUnitBytes;
@@ -174,11 +209,19 @@ uint8_t MultiRecordTable[kMultiRecordCapacity][kMultiRecordEntryBytes];
 size_t MultiRecordCount;
 FruModelFault FruParseFault;
 
-const char* FruModelFaultText(FruModelFault fault) {
+FruArea FruParseFaultArea;
+
+void DescribeFruModelFault(char* text, size_t size) {
   for (const FaultText& entry : kFaultTexts) {
-    if (entry.fault == fault) return entry.text;
+    if (entry.fault != FruParseFault) continue;
+    if (entry.namesArea) {
+      FormatString(text, size, "the %s area %s", kAreaNames[static_cast<size_t>(FruParseFaultArea)], entry.text);
+    } else {
+      FormatString(text, size, "%s", entry.text);
+    }
+    return;
   }
-  return kFaultTexts[0].text;
+  FormatString(text, size, "%s", kFaultTexts[0].text);
 }
 
 void ParseFruImage(bool print) {

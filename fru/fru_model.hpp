@@ -57,7 +57,6 @@ struct FruFieldSet {
   FruCustomBytes chassisCustom;
   uint8_t boardDate[kFruDateBytes];
   FruTextField board[kBoardFieldCount];
-  bool hasBoardVersion;  // -fru1: BV was read or set
   FruCustomBytes boardCustom;  // under -fru1 the custom fields after BV
   FruTextField product[kProductFieldCount];
   FruCustomBytes productCustom;
@@ -80,6 +79,9 @@ extern size_t InternalUseLength;
 extern uint8_t MultiRecordTable[kMultiRecordCapacity][kMultiRecordEntryBytes];
 extern size_t MultiRecordCount;
 
+// The areas of a FRU, in the order the common header lists them.
+enum class FruArea : uint8_t { InternalUse, Chassis, Board, Product, MultiRecord };
+
 // Why the decoded FRU does not hold the device's data whole (so writing it back
 // would lose some of it).
 enum class FruModelFault : uint8_t {
@@ -87,13 +89,18 @@ enum class FruModelFault : uint8_t {
   FruTooLarge,          // the FRU is larger than FruImage
   ShortReply,           // a read brought fewer bytes than asked
   AreaPastEnd,          // an area or a field reaches past the FRU's end
-  MissingEndMarker,     // no C1h within an area's length
+  AreaOverlap,          // an area's fields or checksum run into the next area
+  MissingEndMarker,     // no C1h between an area's fields and the next area
   CustomTooLong,        // custom fields longer than kFruCustomCapacity
   MultiRecordTooLong,   // a multirecord with more than kMultiRecordDataCapacity data bytes
   TooManyMultiRecords,  // more than kMultiRecordCapacity records
 };
+// The first fault the last decode met, and the area it met it in.
 extern FruModelFault FruParseFault;
-const char* FruModelFaultText(FruModelFault fault);
+extern FruArea FruParseFaultArea;
+// What is wrong, for the refusal line: "the board area has no end marker C1h".
+inline constexpr size_t kFruFaultTextSize = 96;
+void DescribeFruModelFault(char* text, size_t size);
 
 // Decodes FruImage into FruFieldStore; with print set also prints the listing
 // (and only "FRU data error!" for a header version other than 01h). Never reads

@@ -128,7 +128,6 @@ void SetFruFieldValue(const char* code, const char* value) {
       break;
     case FruFieldKind::Text:
       StoreText(FruTextFieldOf(*field), value);
-      if (field->area == FruArea::Board && field->index == kBoardVersion) s.hasBoardVersion = true;
       break;
   }
   switch (field->area) {
@@ -141,6 +140,9 @@ void SetFruFieldValue(const char* code, const char* value) {
     case FruArea::Product:
       s.hasProduct = true;
       break;
+    case FruArea::InternalUse:
+    case FruArea::MultiRecord:
+      break;  // no field lives there
   }
 }
 
@@ -156,7 +158,9 @@ int WriteFruField(const char* code, const char* value) {
 
   // Nothing is unlocked or written unless the new image is whole and fits.
   if (FruParseFault != FruModelFault::None) {
-    Printf("FRU not written: %s.\n", FruModelFaultText(FruParseFault));
+    char fault[kFruFaultTextSize];
+    DescribeFruModelFault(fault, sizeof fault);
+    Printf("FRU not written: %s.\n", fault);
     return kStatusFailed;
   }
   if (!BuildFruImage()) {

@@ -88,7 +88,6 @@ void CheckUnchanged(const Decoded& before, const Decoded& after, const char* cod
   }
   const char* boardCodes[] = {"BM", "BPN", "BS", "BP", "", "BV"};
   for (size_t i = 0; i < kBoardFieldCount; ++i) {
-    if (i == kBoardVersion && !a.hasBoardVersion) continue;
     if (a.hasBoard && set != boardCodes[i] && !SameField(a.board[i], b.board[i])) Finding("board field changed");
   }
   const char* productCodes[] = {"PM", "PN", "PPM", "PV", "PS", "PAT", ""};

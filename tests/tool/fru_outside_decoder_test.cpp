@@ -135,6 +135,14 @@ TEST(ToolFruOutsideDecoder, IpmiFruReadsEveryRebuiltImage) {
   ExpectIpmiFruAgrees(FruScenario(Server("12345678", tag)), {"-fru", "PS", "123456789"}, 0,
                       {"  FRU Product Serial Number: 123456789", "  FRU Management Access System Name: node-7"});
 
+  // Area length bytes one unit short and one unit long: the rewrite repairs them.
+  for (const auto& [header, units] : {std::pair{kHeaderProduct, -1}, std::pair{kHeaderChassis, 1}}) {
+    Bytes offLength = Server();
+    offLength[offLength[header] * 8 + 1] = static_cast<uint8_t>(offLength[offLength[header] * 8 + 1] + units);
+    ExpectIpmiFruAgrees(FruScenario(offLength), {"-fru", "PS", "SN-REPAIRED"}, 0,
+                        {"  FRU Product Serial Number: SN-REPAIRED", "  FRU Chassis Serial Number: CS0001"});
+  }
+
   // A chassis area created by CT on a FRU without one, ahead of an internal use area's neighbours.
   const Bytes noChassis = LaidOut({{kHeaderInternalUse, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
                                    {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Board", "SN01", "PN01", ""}))},

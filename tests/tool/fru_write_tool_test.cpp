@@ -3,6 +3,7 @@
 // it, and every refusal before a request or before the unlock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -186,6 +187,10 @@ TEST(ToolFruWrite, FieldsNotSetGoBackAsRead) {
 
 TEST(ToolFruWrite, BoardVersionUnderFru1) {
   const Bytes plain = Device({{kHeaderBoard, Board()}});
+  // A board area whose checksum follows its C1h directly.
+  std::string serial = "MB";
+  while (Board(serial)[Board(serial).size() - 2] != 0xC1) serial += "0";
+  const Bytes unpadded = Device({{kHeaderBoard, Board(serial)}});
   const Bytes versioned =
       Device({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "",
                                                          "R1.0", "EXTRA-1", "EXTRA-2"}))}});
@@ -205,9 +210,13 @@ TEST(ToolFruWrite, BoardVersionUnderFru1) {
       {versioned, {"-fru1", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
                                                            "EXTRA-1", "EXTRA-2"}))}})},
-      // A board without custom fields gets no BV when another field is set.
+      // A board without a BV field reads it as empty and is written with an
+      // empty one (C0h): after a 00h pad byte, and where the checksum follows
+      // C1h at once (it is not a BV character).
       {plain, {"-fru1", "BS", "S9"},
-       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", ""}))}})},
+       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", ""}))}})},
+      {unpadded, {"-fru1", "BS", "S9"},
+       Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", ""}))}})},
       // Under -fru the custom fields are raw bytes, kept as they are.
       {versioned, {"-fru", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
@@ -224,7 +233,40 @@ TEST(ToolFruWrite, BoardVersionUnderFru1) {
     }
   }
   // Under -fru, device 0.
-  ExpectWrite(versioned, {"-fru", "BS", "S9"}, cases[4].image);
+  ExpectWrite(versioned, {"-fru", "BS", "S9"}, cases[5].image);
+}
+
+// An area is decoded up to the next area whatever its length byte says, and a
+// custom field whose length runs past the end marker is kept as the bytes up
+// to the first C1h; the rebuild repairs the length.
+TEST(ToolFruWrite, AreaLengthByteNotTrusted) {
+  auto withLength = [](Bytes area, int units) {
+    area[1] = static_cast<uint8_t>(area[1] + units);
+    return area;
+  };
+  const Bytes overrun = ProductArea(Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS987654", "ASSET-0042", ""}),
+                                          {0xC5, 'A', 'B'}}));
+  const struct {
+    const char* name;
+    Bytes before;
+    Bytes image;
+  } cases[] = {
+      {"product one unit short", Device({{kHeaderProduct, withLength(Product(), -1)}, {kHeaderMultiRecord, kRecord}}),
+       Unpadded({{kHeaderProduct, Product("V9")}, {kHeaderMultiRecord, RecordArea()}})},
+      {"chassis one unit long, over the board", Device({{kHeaderChassis, withLength(Chassis(), 1)}, {kHeaderBoard, Board()},
+                                                       {kHeaderProduct, Product()}}),
+       Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("V9")}})},
+      {"product one unit long, the last area", Device({{kHeaderProduct, withLength(Product(), 1)}}),
+       Unpadded({{kHeaderProduct, Product("V9")}})},
+      {"custom field C5h with two bytes", Device({{kHeaderProduct, overrun}}),
+       Unpadded({{kHeaderProduct, ProductArea(Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "V9", "ASSET-0042",
+                                                             ""}),
+                                                     {0xC5, 'A', 'B'}}))}})},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectWrite(c.before, {"-fru", "PS", "V9"}, c.image);
+  }
 }
 
 TEST(ToolFruWrite, OemCommandSetUnderFru1) {
@@ -352,7 +394,7 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
   const Bytes custom129 = Join({custom128, Field("")});
   ExpectWritten(FruScenario(Device({{kHeaderProduct, product(custom128)}})));
   ExpectRefused(FruScenario(Device({{kHeaderProduct, product(custom129)}})), 2048,
-                "FRU not written: custom fields of an area exceed 128 bytes.\n");
+                "FRU not written: the product area has custom fields of more than 128 bytes.\n");
 
   // A multirecord of 64 data bytes, then 65.
   ExpectWritten(FruScenario(Device({{kHeaderProduct, product({})},
@@ -381,18 +423,31 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
     if (noMarker[i] == 0xC1) noMarker[i] = 0x00;
   }
   ExpectRefused(FruScenario(Device({{kHeaderProduct, noMarker}})), 2048,
-                "FRU not written: an area has no end marker C1h.\n");
+                "FRU not written: the product area has no end marker C1h.\n");
+  // ... or only as the last byte before the next area, with no room for the
+  // checksum: one unit later it is the end marker.
+  Bytes markerLast = Board();
+  std::replace(markerLast.begin(), markerLast.end(), uint8_t{0xC1}, uint8_t{0x00});
+  markerLast.back() = 0xC1;
+  ExpectRefused(FruScenario(Device({{kHeaderBoard, markerLast}, {kHeaderProduct, product({})}})), 2048,
+                "FRU not written: the board area runs into the next area.\n");
+  ExpectWritten(FruScenario(Device({{kHeaderBoard, Join({markerLast, Bytes(8, 0x00)})}, {kHeaderProduct, product({})}})));
+  // Named fields that run into the next area.
+  Bytes longSerial = Board();
+  longSerial[6 + 5 + 15] = 0xFF;  // BS's type/length byte: 63 characters
+  ExpectRefused(FruScenario(Device({{kHeaderBoard, longSerial}, {kHeaderProduct, product({})}})), 2048,
+                "FRU not written: the board area runs into the next area.\n");
 
-  // An area reaching past the FRU's end: its length byte, or its offset.
+  // An area reaching past the FRU's end: its checksum, or its offset.
   const Bytes area = product({});
   Bytes atEnd = Device({{kHeaderProduct, area}}, 8 + area.size());
   ExpectWritten(FruScenario(atEnd));
-  atEnd.pop_back();
-  ExpectRefused(FruScenario(atEnd), atEnd.size(), "FRU not written: an area reaches past the end of the FRU.\n");
+  atEnd.resize(8 + (std::find(area.begin() + 2, area.end(), 0xC1) - area.begin()) + 1);  // ends with its C1h
+  ExpectRefused(FruScenario(atEnd), atEnd.size(), "FRU not written: the product area reaches past the end of the FRU.\n");
   Bytes offsetOut = Device({{kHeaderProduct, area}}, 256);
   offsetOut[kHeaderChassis] = 0x20;  // 256: the FRU's end
   offsetOut[7] = ZeroChecksum(offsetOut.data(), 7);
-  ExpectRefused(FruScenario(offsetOut), 256, "FRU not written: an area reaches past the end of the FRU.\n");
+  ExpectRefused(FruScenario(offsetOut), 256, "FRU not written: the chassis area reaches past the end of the FRU.\n");
 
   // A FRU of 4096 bytes is held whole; one of 4097 is not.
   ExpectWritten(FruScenario(Device({{kHeaderProduct, area}}, 4096)));

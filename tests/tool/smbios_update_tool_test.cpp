@@ -118,7 +118,10 @@ TEST_F(ToolSmbiosUpdate, UnderFru1TheStringGoesIntoFru1) {
       BoardArea({0xF0, 0x59, 0xE2}, Fields({"Tolvane Systems", "TS-7000 Riser", "RS24B0042", "RS-7000-01", ""}));
   const Bytes riser = LaidOut({{kHeaderBoard, board}}, kFruSize);
   const Bytes product = ProductArea(Fields({"", "", "", "", "SYS-SN-0001", "", ""}));
-  const Bytes image = LaidOut({{kHeaderBoard, board}, {kHeaderProduct, product}}, 0);
+  // Under -fru1 the board is written with its version field, empty.
+  const Bytes versioned =
+      BoardArea({0xF0, 0x59, 0xE2}, Fields({"Tolvane Systems", "TS-7000 Riser", "RS24B0042", "RS-7000-01", "", ""}));
+  const Bytes image = LaidOut({{kHeaderBoard, versioned}, {kHeaderProduct, product}}, 0);
   const Bytes fru0 = Fru({}, kFruSize);
   const ToolRun run = Run(FruScenario({{0, fru0}, {1, riser}}), {"-fru1", "1s"}, &kTable);
   ExpectFieldWrite(run, riser, image, kDumpWrote, 1);

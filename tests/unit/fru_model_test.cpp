@@ -5,6 +5,7 @@
 // nothing else but lengths, pads, checksums, language codes and offsets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <random>
 #include <string>
@@ -19,6 +20,12 @@
 namespace {
 
 using namespace fru_test;
+
+std::string FaultText() {
+  char text[kFruFaultTextSize];
+  DescribeFruModelFault(text, sizeof text);
+  return text;
+}
 
 // ---- Dates --------------------------------------------------------------------
 
@@ -172,13 +179,12 @@ TEST(FruDecode, FieldsCustomBytesAndBoardVersion) {
   const Bytes board = BoardArea({0, 0, 0}, Join({Fields({"", "", "", "", ""}), Field("R10"), Field("XY")}));
   Load(LaidOut({{kHeaderBoard, board}}, 64), true);
   EXPECT_STREQ(FruFieldStore.board[kBoardVersion].text, "R10");
-  EXPECT_TRUE(FruFieldStore.hasBoardVersion);
   EXPECT_EQ(Hex(Bytes(FruFieldStore.boardCustom.bytes, FruFieldStore.boardCustom.bytes + FruFieldStore.boardCustom.count)),
             "C2 58 59");
   // Under -fru both are custom bytes.
   Load(LaidOut({{kHeaderBoard, board}}, 64), false);
   EXPECT_EQ(FruFieldStore.boardCustom.count, 7);
-  EXPECT_FALSE(FruFieldStore.hasBoardVersion);
+  EXPECT_STREQ(FruFieldStore.board[kBoardVersion].text, "");
 }
 
 TEST(FruDecode, MultiRecordsAndInternalUse) {
@@ -224,17 +230,26 @@ TEST(FruDecode, FaultsAtTheLimits) {
   };
   for (const auto& c : cases) {
     Load(c.image, false, c.size);
-    EXPECT_EQ(static_cast<int>(FruParseFault), static_cast<int>(c.fault)) << FruModelFaultText(c.fault);
+    EXPECT_EQ(static_cast<int>(FruParseFault), static_cast<int>(c.fault)) << FaultText();
   }
-  // The end marker within the area's length, or not; the area within the FRU, or not.
+  // The end marker anywhere before the next area, whatever the length byte says
+  // (here one unit, so that its C1h lies beyond the checksum byte it gives);
+  // the area within the FRU, or not.
   Bytes image = LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 64);
+  image[9] = 1;
   Load(image);
   EXPECT_EQ(FruParseFault, FruModelFault::None);
-  image[9] = 1;  // the area is one unit long: its C1h lies beyond its checksum byte
+  for (uint8_t& byte : image) byte = byte == 0xC1 ? 0x00 : byte;
   Load(image);
-  EXPECT_EQ(FruParseFault, FruModelFault::MissingEndMarker);
-  Load(LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 24), false, 23);
-  EXPECT_EQ(FruParseFault, FruModelFault::AreaPastEnd);
+  EXPECT_EQ(FruParseFault, FruModelFault::MissingEndMarker) << FaultText();
+  // The FRU's bytes end after the end marker and one more byte (the checksum's
+  // place), or with the end marker.
+  const Bytes chassis = LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"PN", "SN"}))}}, 24);
+  const int32_t marker = static_cast<int32_t>(std::find(chassis.begin() + 11, chassis.end(), 0xC1) - chassis.begin());
+  Load(chassis, false, marker + 2);
+  EXPECT_EQ(FruParseFault, FruModelFault::None) << FaultText();
+  Load(chassis, false, marker + 1);
+  EXPECT_EQ(FruParseFault, FruModelFault::AreaPastEnd) << FaultText();
   // A short reply is a fault of its own.
   Load(LaidOut({}, 64));
   FruImageShortReply = true;
@@ -492,14 +507,10 @@ void Apply(const Change& c, bool underFru1, Decoded* e) {
   for (size_t i = 0; i < 4; ++i) {
     if (code == kBoard[i]) e->board.fields[i] = field;
   }
-  if (code == "BV") {
-    // The first custom field, added when the board had none.
-    if (e->board.fields.size() > 5 && underFru1) {
-      e->board.fields[5] = field;
-    } else {
-      e->board.fields.insert(e->board.fields.begin() + 5, field);
-    }
-  }
+  // Under -fru1 every board carries its version, its first custom field: C0h
+  // when the board had none.
+  if (underFru1 && e->board.present && e->board.fields.size() == 5) e->board.fields.push_back(Bytes{0xC0});
+  if (code == "BV") e->board.fields[5] = field;
   const char* const kProduct[] = {"PM", "PN", "PPM", "PV", "PS", "PAT"};
   for (size_t i = 0; i < 6; ++i) {
     if (code == kProduct[i]) e->product.fields[i] = field;
@@ -524,7 +535,7 @@ TEST(FruRebuild, ChangesOnlyTheFieldSet) {
     const Generated g = RandomFru(random);
     const bool underFru1 = random() % 2;
     Load(g.image, underFru1);
-    ASSERT_EQ(FruParseFault, FruModelFault::None) << FruModelFaultText(FruParseFault) << ' ' << Hex(g.image);
+    ASSERT_EQ(FruParseFault, FruModelFault::None) << FaultText() << ' ' << Hex(g.image);
 
     const Change change = RandomChange(random, underFru1);
     Decoded expected = g.expected;
