@@ -40,7 +40,9 @@ enum class SeekOrigin : uint8_t { Start, Current, End };
 
 struct PlatformFile;  // opaque; owned by the binding
 
-// nullptr when the file cannot be opened in that mode.
+// nullptr when the file cannot be opened in that mode. WriteBinary creates the
+// file or replaces a file of that name once FileClose succeeds; a file that
+// exists but may not be written (read-only, a directory) is not opened.
 PlatformFile* FileOpen(const char* name, FileMode mode);
 // Bytes actually transferred; a short count means end of file or an error.
 size_t FileRead(PlatformFile* file, void* buffer, size_t size);

@@ -79,9 +79,17 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
     if (stream == nullptr) return nullptr;
     return new PlatformFile{stream, name, "", false};
   }
-  // Devices and pipes are written as they are; files go through a neighbour.
+  // A file that may not be written keeps its bytes, whoever runs the tool
+  // (root may write a read-only file, but a backup must not replace one), and
+  // a directory is no file to write.
   struct stat existing {};
-  const bool special = stat(name, &existing) == 0 && !S_ISREG(existing.st_mode);
+  const bool exists = stat(name, &existing) == 0;
+  if (exists && (S_ISDIR(existing.st_mode) || access(name, W_OK) != 0 ||
+                 (existing.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)) {
+    return nullptr;
+  }
+  // Devices and pipes are written as they are; files go through a neighbour.
+  const bool special = exists && !S_ISREG(existing.st_mode);
   const std::string temporary = special ? "" : std::string(name) + ".tvnew";
   std::FILE* stream = std::fopen(special ? name : temporary.c_str(), "wb");
   if (stream == nullptr) return nullptr;

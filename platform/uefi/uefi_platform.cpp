@@ -269,6 +269,18 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
   SHELL_FILE_HANDLE handle = nullptr;
   EFI_STATUS status;
   if (mode == FileMode::WriteBinary) {
+    // A file that cannot be opened for writing (read-only, on a read-only
+    // medium) or a directory of that name is refused before anything is written.
+    status = uefi_call_wrapper(ShellProtocol->OpenFileByName, 3, PathBuffer, &handle,
+                               EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
+    if (!EFI_ERROR(status) && handle != nullptr) {
+      const bool directory = IsDirectory(handle);
+      uefi_call_wrapper(ShellProtocol->CloseFile, 1, handle);
+      handle = nullptr;
+      if (directory) return nullptr;
+    } else if (status != EFI_NOT_FOUND) {
+      return nullptr;
+    }
     // Written under a temporary name and put in place by FileClose (above).
     if (!AppendSuffix(PathBuffer, kTemporarySuffix, SuffixedPath)) return nullptr;
     DeleteFileByPath(SuffixedPath);  // left by an interrupted run

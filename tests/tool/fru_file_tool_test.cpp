@@ -2,6 +2,7 @@
 // restore writes it back in 16-byte chunks between unlock and lock, and every
 // failure leaves one line, status 11 and no partial file.
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -97,6 +98,18 @@ TEST(ToolFruBackup, FileFailures) {
   EXPECT_EQ(run.output, "new no-such-directory/fru.bin file error\n");
   EXPECT_EQ(run.status, 11);
   EXPECT_EQ(run.requests, Concat({{kInventoryInfo}, ReadRequests(2048)}));
+  // A file that may not be written (read-only, also for root) or a directory
+  // of that name: refused before anything is written, the file unchanged.
+  WriteFile("read-only.bin", Pattern(16));
+  chmod("read-only.bin", 0444);
+  mkdir("directory.bin", 0755);
+  for (const char* name : {"read-only.bin", "directory.bin"}) {
+    run = RunTool(FruScenario(fru), {"-fru", "backup", name});
+    EXPECT_EQ(run.output, "new " + std::string(name) + " file error\n");
+    EXPECT_EQ(run.status, 11);
+    EXPECT_FALSE(Exists(std::string(name) + ".tvnew"));
+  }
+  EXPECT_EQ(FirstDifference(ReadFile("read-only.bin"), Pattern(16)), "");
   // The bytes cannot be written (a device that is always full).
   run = RunTool(FruScenario(fru), {"-fru", "backup", "/dev/full"});
   EXPECT_EQ(run.output, "Write /dev/full file error\n");
