@@ -10,8 +10,6 @@ uint8_t SdrRecordTable[kSdrSlotCount][kSdrSlotSize];
 
 namespace {
 
-// Get SDR Repository Info reply: byte 0 SDR version, bytes 1-2 record count.
-constexpr uint32_t kRecordCountBytes = 3;
 // Reserve SDR Repository reply: the reservation ID.
 constexpr uint32_t kReservationBytes = 2;
 // Get SDR reply: the next record ID, then the record bytes.
@@ -38,20 +36,21 @@ int FourBitSigned(unsigned nibble) { return nibble >= 8 ? static_cast<int>(nibbl
 
 }  // namespace
 
+// The repository information and the reservation are taken as they came: a
+// short successful reply leaves its missing bytes 00h (no record count, a
+// reservation of 0000h), and the loading goes on.
 uint8_t GetSdrRepositoryInfo() {
-  uint8_t response[kKcsMaxResponseData];
+  uint8_t response[kKcsMaxResponseData] = {};
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnStorage, kCmdGetSdrRepositoryInfo, {}, response, &count,
-                                        kRecordCountBytes);
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnStorage, kCmdGetSdrRepositoryInfo, {}, response, &count);
   if (cc == kCcSuccess) SdrRecordCount = response[1] + 256 * response[2];
   return cc;
 }
 
 uint8_t ReserveSdrRepository() {
-  uint8_t response[kKcsMaxResponseData];
+  uint8_t response[kKcsMaxResponseData] = {};
   uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnStorage, kCmdReserveSdrRepository, {}, response, &count,
-                                        kReservationBytes);
+  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnStorage, kCmdReserveSdrRepository, {}, response, &count);
   if (cc == kCcSuccess) CopyBytes(SdrReservationId, response, kReservationBytes);
   return cc;
 }

@@ -258,6 +258,39 @@ TEST(ToolSdr, TransportFailureWhileLoading) {
   EXPECT_EQ(run.status, 11);
 }
 
+// Short successful replies to the repository information and the reservation
+// are taken as they came, their missing bytes 00h.
+TEST(ToolSdr, ShortInfoAndReservationRepliesAreUsed) {
+  const std::string firstTwo =
+      Line("OK", "(1) A", "00 C0 01 00", "N/A", "N/A") + Line("Fail", "(2) B", "00 C0 02 00", "N/A", "N/A");
+  const std::string all = firstTwo + Line("OK", "(3) C", "00 C0 01 00", "N/A", "N/A");
+  const Requests listed = Join(Join(Discrete(1), Discrete(2)), Discrete(3));
+  const struct {
+    const char* what;
+    unsigned transfer;
+    std::vector<uint8_t> frame;
+    std::string output;
+    Requests requests;
+  } cases[] = {
+      {"info with version and count", 1, {0x2C, 0x20, 0x00, 0x51, 0x03, 0x00}, all, Join(Loading({1, 2, 3}), listed)},
+      {"info without the count's MS byte", 1, {0x2C, 0x20, 0x00, 0x51, 0x02}, firstTwo,
+       Join(Loading({1, 2}), Join(Discrete(1), Discrete(2)))},
+      {"info without data: no records", 1, {0x2C, 0x20, 0x00}, "", {"0A 20", "0A 22"}},
+      {"reservation without data: 0000h", 2, {0x2C, 0x22, 0x00}, all,
+       Join({"0A 20", "0A 22", "0A 23 00 00 00 00 00 FF", "0A 23 00 00 02 00 00 FF", "0A 23 00 00 03 00 00 FF"}, listed)},
+      {"reservation of one byte, its LS byte", 2, {0x2C, 0x22, 0x00, 0x01}, all, Join(Loading({1, 2, 3}), listed)},
+  };
+  for (const auto& c : cases) {
+    Scenario scenario = ScenarioFrom(R"({"sdr": )" + ThreeSensors() + "}");
+    scenario.kcs.onTransfer = c.transfer;
+    scenario.kcs.responseFrame = c.frame;
+    const ToolRun run = RunTool(scenario, {"-sdr"});
+    EXPECT_EQ(run.output, kHeader + c.output) << c.what;
+    EXPECT_EQ(run.status, 0) << c.what;
+    EXPECT_EQ(run.requests, c.requests) << c.what;
+  }
+}
+
 TEST(ToolSdr, AReplyOfOnlyTheNextRecordIdLeavesThatRecordOut) {
   // The second Get SDR (transfer 4) answers the next record ID 0003h alone.
   Scenario scenario = ScenarioFrom(R"({"sdr": )" + ThreeSensors() + "}");
