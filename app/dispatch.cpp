@@ -1,7 +1,6 @@
 #include "app/dispatch.hpp"
 
-#include <climits>
-
+#include "app/run_state.hpp"
 #include "controller/fan_mode.hpp"
 #include "controller/firmware_version.hpp"
 #include "controller/reset.hpp"
@@ -13,9 +12,9 @@
 #include "fru/smbios_update.hpp"
 #include "lan/lan_address.hpp"
 #include "lan/vlan_arp.hpp"
+#include "sdr/sensor_listing.hpp"
 #include "sel/sel_listing.hpp"
 #include "sel/sel_log.hpp"
-#include "sdr/sensor_listing.hpp"
 #include "support/exit_status.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
@@ -30,14 +29,25 @@ constexpr const char kInvalidParametersMessage[] = "Invalid parameters.\n";
 
 constexpr const char kFruWord[] = "-fru";
 constexpr const char kFru1Word[] = "-fru1";
+constexpr const char kOn[] = "on";
+constexpr const char kOff[] = "off";
 
 constexpr int kMinVlanTag = 1;
 constexpr int kMaxVlanTag = 4094;
 constexpr unsigned kMaxFanMode = 4;
 constexpr int kMaxByteOperand = 255;
+constexpr int kAnyNumber = 1 << 30;  // -raw: as many data bytes as typed (the request refuses too many)
 
-constexpr SubWordRule kAnySubWord = {nullptr, nullptr};
+// Forms that take exactly this many arguments after the command word.
+constexpr ArgumentCount kNoArguments = {0, 0};
+constexpr ArgumentCount kOneArgument = {1, 1};
+constexpr ArgumentCount kTwoArguments = {2, 2};
+constexpr ArgumentCount kThreeArguments = {3, 3};
+constexpr ArgumentCount kFiveArguments = {5, 5};
+
 constexpr SubWordRule Is(const char* word) { return {word, nullptr}; }
+bool IsOnOrOff(const char* word, bool) { return StringEquals(word, kOn) || StringEquals(word, kOff); }
+constexpr SubWordRule kOnOrOff = {nullptr, IsOnOrOff};
 // FRU field codes, case ignored: BV is shown only under -fru1, written under either word.
 constexpr SubWordRule kFruDisplayCode = {nullptr, IsFruDisplayCode};
 constexpr SubWordRule kFruWriteCode = {nullptr, IsFruWriteCode};
@@ -49,95 +59,147 @@ using enum OperandKind;
 // The command table, in the order the command words are compared. Forms of one
 // word are tried in order; the first whose count and sub-word match is taken.
 // Operands are read in the order listed, and the first that fails its check
-// ends the run.
+// ends the run. "-fru1" takes the rows of "-fru" (SelectCommand).
 constexpr CommandForm kCommandForms[] = {
-    {"-m", 2, 2, kAnySubWord, {}, false, false, "ShowIpAndMac", [](const Operands&) { return ShowIpAndMac(); }},
-    {"-m", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetIpAddress",
-     [](const Operands& o) { return SetIpAddress(o.text); }},
-    {"-a", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetMacAddress",
-     [](const Operands& o) { return SetMacAddress(o.text); }},
-    {"-k", 2, 2, kAnySubWord, {}, false, false, "ShowSubnetMask", [](const Operands&) { return ShowSubnetMask(); }},
-    {"-k", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetSubnetMask",
-     [](const Operands& o) { return SetSubnetMask(o.text); }},
-    {"-dhcp", 2, 2, kAnySubWord, {}, false, false, "ShowDhcpState", [](const Operands&) { return ShowDhcpState(); }},
-    {"-dhcp", 3, 3, Is("on"), {}, true, false, "SetDhcp", [](const Operands& o) { return SetDhcp(o.on ? 1 : 0); }},
-    {"-dhcp", 3, 3, Is("off"), {}, false, false, "SetDhcp", [](const Operands& o) { return SetDhcp(o.on ? 1 : 0); }},
-    {"-g", 2, 2, kAnySubWord, {}, false, false, "ShowGateway", [](const Operands&) { return ShowGateway(); }},
-    {"-g", 3, 3, kAnySubWord, {{Text, 2}}, false, false, "SetGateway",
-     [](const Operands& o) { return SetGateway(o.text); }},
-    {"-r", 2, 2, kAnySubWord, {}, false, false, "ColdResetBmc", [](const Operands&) { return ColdResetBmc(); }},
-    {"-r", 3, 3, Is("-d"), {}, false, true, "ColdResetBmc", [](const Operands&) { return ColdResetBmc(); }},
-    {"-garp", 3, 3, Is("on"), {}, true, false, "SetGratuitousArp",
-     [](const Operands& o) { return SetGratuitousArp(o.on ? 1 : 0); }},
-    {"-garp", 3, 3, Is("off"), {}, false, false, "SetGratuitousArp",
-     [](const Operands& o) { return SetGratuitousArp(o.on ? 1 : 0); }},
-    {"-fd", 2, 2, kAnySubWord, {}, false, false, "FactoryDefault", [](const Operands&) { return FactoryDefault(); }},
-    {"-fd", 3, 3, Is("-d"), {}, false, true, "FactoryDefault", [](const Operands&) { return FactoryDefault(); }},
-    {"-fdl", 2, 2, kAnySubWord, {}, false, false, "FactoryDefaultCleanLan",
-     [](const Operands&) { return FactoryDefaultCleanLan(); }},
-    {"-fdl", 3, 3, Is("-d"), {}, false, true, "FactoryDefaultCleanLan",
-     [](const Operands&) { return FactoryDefaultCleanLan(); }},
-    {"-fde", 2, 2, kAnySubWord, {}, false, false, "FactoryDefaultCleanFruLan",
-     [](const Operands&) { return FactoryDefaultCleanFruLan(); }},
-    {"-fde", 3, 3, Is("-d"), {}, false, true, "FactoryDefaultCleanFruLan",
-     [](const Operands&) { return FactoryDefaultCleanFruLan(); }},
-    {"-ver", 2, 2, kAnySubWord, {}, false, false, "ShowFirmwareVersion",
-     [](const Operands&) { return ShowFirmwareVersion(); }},
-    {"-vlan", 2, 2, kAnySubWord, {}, false, false, "ShowVlanState", [](const Operands&) { return ShowVlanState(); }},
+    {.word = "-m", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowIpAndMac)},
+    {.word = "-m", .arguments = kOneArgument, .operands = {{Text, 1}}, .operation = TOLVANE_OPERATION(SetIpAddress, o.text)},
+    {.word = "-a", .arguments = kOneArgument, .operands = {{Text, 1}}, .operation = TOLVANE_OPERATION(SetMacAddress, o.text)},
+    {.word = "-k", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowSubnetMask)},
+    {.word = "-k", .arguments = kOneArgument, .operands = {{Text, 1}}, .operation = TOLVANE_OPERATION(SetSubnetMask, o.text)},
+    {.word = "-dhcp", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowDhcpState)},
+    {.word = "-dhcp",
+     .arguments = kOneArgument,
+     .subWord = kOnOrOff,
+     .operands = {{Switch, 1}},
+     .operation = TOLVANE_OPERATION(SetDhcp, o.on)},
+    {.word = "-g", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowGateway)},
+    {.word = "-g", .arguments = kOneArgument, .operands = {{Text, 1}}, .operation = TOLVANE_OPERATION(SetGateway, o.text)},
+    {.word = "-r", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ColdResetBmc, o.waitAfterReset)},
+    {.word = "-r",
+     .arguments = kOneArgument,
+     .subWord = Is("-d"),
+     .operands = {{Wait, 1}},
+     .operation = TOLVANE_OPERATION(ColdResetBmc, o.waitAfterReset)},
+    {.word = "-garp",
+     .arguments = kOneArgument,
+     .subWord = kOnOrOff,
+     .operands = {{Switch, 1}},
+     .operation = TOLVANE_OPERATION(SetGratuitousArp, o.on)},
+    {.word = "-fd", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(FactoryDefault, o.waitAfterReset)},
+    {.word = "-fd",
+     .arguments = kOneArgument,
+     .subWord = Is("-d"),
+     .operands = {{Wait, 1}},
+     .operation = TOLVANE_OPERATION(FactoryDefault, o.waitAfterReset)},
+    {.word = "-fdl", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(FactoryDefaultCleanLan, o.waitAfterReset)},
+    {.word = "-fdl",
+     .arguments = kOneArgument,
+     .subWord = Is("-d"),
+     .operands = {{Wait, 1}},
+     .operation = TOLVANE_OPERATION(FactoryDefaultCleanLan, o.waitAfterReset)},
+    {.word = "-fde", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(FactoryDefaultCleanFruLan, o.waitAfterReset)},
+    {.word = "-fde",
+     .arguments = kOneArgument,
+     .subWord = Is("-d"),
+     .operands = {{Wait, 1}},
+     .operation = TOLVANE_OPERATION(FactoryDefaultCleanFruLan, o.waitAfterReset)},
+    {.word = "-ver", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowFirmwareVersion)},
+    {.word = "-vlan", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowVlanState)},
     // Without a tag the BMC keeps the tag it holds.
-    {"-vlan", 3, 3, Is("on"), {}, true, false, "SetVlan",
-     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
-    {"-vlan", 3, 3, Is("off"), {}, false, false, "SetVlan",
-     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
-    {"-vlan", 4, 4, Is("on"), {{VlanTag, 3}}, true, false, "SetVlan",
-     [](const Operands& o) { return SetVlan(o.on ? 1 : 0, o.vlanTag); }},
-    {"-selftest", 2, 2, kAnySubWord, {}, false, false, "ShowSelfTest", [](const Operands&) { return ShowSelfTest(); }},
-    {"-raw", 4, INT_MAX, kAnySubWord, {{RawOperands, 2}}, false, false, "RawRequest",
-     [](const Operands& o) { return RawRequest(o.argc, o.rawOperands); }},
-    {"-sel", 3, 3, Is("info"), {}, false, false, "ShowSelInfo", [](const Operands&) { return ShowSelInfo(); }},
-    {"-sel", 3, 3, Is("list"), {}, false, false, "ShowSelListing", [](const Operands&) { return ShowSelListing(); }},
-    {"-sel", 3, 3, Is("del"), {}, false, false, "ClearSel", [](const Operands&) { return ClearSel(); }},
-    {"-sel", 3, 3, Is("raw"), {}, false, false, "DumpSelRaw", [](const Operands&) { return DumpSelRaw(); }},
-    {"-sdr", 2, 2, kAnySubWord, {}, false, false, "ShowSensors", [](const Operands&) { return ShowSensors(); }},
-    // "-fru1" takes these rows too (SelectCommand).
-    {"-fru", 3, 3, Is("info"), {}, false, false, "ShowFruInfo", [](const Operands&) { return ShowFruInfo(); }},
-    {"-fru", 3, 3, Is("list"), {}, false, false, "ListFru", [](const Operands&) { return ListFru(); }},
-    {"-fru", 3, 3, Is("cthelp"), {}, false, false, "ShowChassisTypes",
-     [](const Operands&) { return ShowChassisTypes(); }},
-    {"-fru", 3, 3, Is("help"), {}, false, false, "ShowFruHelp", [](const Operands&) { return ShowFruHelp(); }},
-    {"-fru", 3, 3, kFruDisplayCode, {{Code, 2}}, false, false, "ShowFruField",
-     [](const Operands& o) { return ShowFruField(o.code); }},
-    {"-fru", 3, 3, kSmbiosUpdateCode, {{Code, 2}}, false, false, "UpdateFruFromSmbios",
-     [](const Operands& o) { return UpdateFruFromSmbios(o.code); }},
-    {"-fru", 4, 4, kFruWriteCode, {{Code, 2}, {Text, 3}}, false, false, "WriteFruField",
-     [](const Operands& o) { return WriteFruField(o.code, o.text); }},
-    {"-fru", 4, 4, Is("backup"), {{FileName, 3}}, false, false, "BackupFru",
-     [](const Operands& o) { return BackupFru(o.fileName); }},
-    {"-fru", 4, 4, Is("restore"), {{FileName, 3}}, false, false, "RestoreFru",
-     [](const Operands& o) { return RestoreFru(o.fileName); }},
-    {"-fan", 2, 2, kAnySubWord, {}, false, false, "ShowFanMode", [](const Operands&) { return ShowFanMode(); }},
-    {"-fan", 3, 3, kAnySubWord, {{FanMode, 2}}, false, false, "SetFanMode",
-     [](const Operands& o) { return SetFanMode(o.fanMode); }},
-    {"-user", 3, 3, Is("list"), {}, false, false, "ListUsers", [](const Operands&) { return ListUsers(); }},
-    {"-user", 3, 3, Is("help"), {}, false, false, "ShowPrivilegeCodes",
-     [](const Operands&) { return ShowPrivilegeCodes(); }},
-    {"-user", 4, 4, Is("del"), {{UserId, 3}}, false, false, "DeleteUser",
-     [](const Operands& o) { return DeleteUser(o.userId); }},
-    {"-user", 5, 5, Is("level"), {{UserId, 3}, {Privilege, 4}}, false, false, "SetUserLevel",
-     [](const Operands& o) { return SetUserLevel(o.userId, o.privilege); }},
-    {"-user", 5, 5, Is("setpwd"), {{UserId, 3}, {Password, 4}}, false, false, "SetUserPasswordCommand",
-     [](const Operands& o) { return SetUserPasswordCommand(o.userId, o.password); }},
-    {"-user", 7, 7, Is("add"), {{UserId, 3}, {UserName, 4}, {Password, 5}, {Privilege, 6}}, false, false, "AddUser",
-     [](const Operands& o) { return AddUser(o.userId, o.userName, o.password, o.privilege); }},
+    {.word = "-vlan",
+     .arguments = kOneArgument,
+     .subWord = kOnOrOff,
+     .operands = {{Switch, 1}},
+     .operation = TOLVANE_OPERATION(SetVlan, o.on, o.vlanTag)},
+    {.word = "-vlan",
+     .arguments = kTwoArguments,
+     .subWord = Is(kOn),
+     .operands = {{Switch, 1}, {VlanTag, 2}},
+     .operation = TOLVANE_OPERATION(SetVlan, o.on, o.vlanTag)},
+    {.word = "-selftest", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowSelfTest)},
+    {.word = "-raw",
+     .arguments = {2, kAnyNumber},
+     .operands = {{RawBytes, 1}},
+     .operation = TOLVANE_OPERATION(RawRequest, o.rawRequest)},
+    {.word = "-sel", .arguments = kOneArgument, .subWord = Is("info"), .operation = TOLVANE_OPERATION(ShowSelInfo, run.sel)},
+    {.word = "-sel",
+     .arguments = kOneArgument,
+     .subWord = Is("list"),
+     .operation = TOLVANE_OPERATION(ShowSelListing, run.sel, run.sdr)},
+    {.word = "-sel", .arguments = kOneArgument, .subWord = Is("del"), .operation = TOLVANE_OPERATION(ClearSel, run.sel)},
+    {.word = "-sel", .arguments = kOneArgument, .subWord = Is("raw"), .operation = TOLVANE_OPERATION(DumpSelRaw, run.sel)},
+    {.word = "-sdr", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowSensors, run.sdr)},
+    {.word = "-fru", .arguments = kOneArgument, .subWord = Is("info"), .operation = TOLVANE_OPERATION(ShowFruInfo, run.fru)},
+    {.word = "-fru",
+     .arguments = kOneArgument,
+     .subWord = Is("list"),
+     .operation = TOLVANE_OPERATION(ListFru, run.fru, o.fru1Mode)},
+    {.word = "-fru", .arguments = kOneArgument, .subWord = Is("cthelp"), .operation = TOLVANE_OPERATION(ShowChassisTypes)},
+    {.word = "-fru",
+     .arguments = kOneArgument,
+     .subWord = Is("help"),
+     .operation = TOLVANE_OPERATION(ShowFruHelp, o.fru1Mode)},
+    {.word = "-fru",
+     .arguments = kOneArgument,
+     .subWord = kFruDisplayCode,
+     .operands = {{Code, 1}},
+     .operation = TOLVANE_OPERATION(ShowFruField, run.fru, o.fru1Mode, o.code)},
+    {.word = "-fru",
+     .arguments = kOneArgument,
+     .subWord = kSmbiosUpdateCode,
+     .operands = {{Code, 1}},
+     .operation = TOLVANE_OPERATION(UpdateFruFromSmbios, run.fru, o.fru1Mode, o.code)},
+    {.word = "-fru",
+     .arguments = kTwoArguments,
+     .subWord = kFruWriteCode,
+     .operands = {{Code, 1}, {Text, 2}},
+     .operation = TOLVANE_OPERATION(WriteFruField, run.fru, o.fru1Mode, o.code, o.text)},
+    {.word = "-fru",
+     .arguments = kTwoArguments,
+     .subWord = Is("backup"),
+     .operands = {{FileName, 2}},
+     .operation = TOLVANE_OPERATION(BackupFru, run.fru, o.fru1Mode, o.fileName)},
+    {.word = "-fru",
+     .arguments = kTwoArguments,
+     .subWord = Is("restore"),
+     .operands = {{FileName, 2}},
+     .operation = TOLVANE_OPERATION(RestoreFru, run.fru, o.fru1Mode, o.fileName)},
+    {.word = "-fan", .arguments = kNoArguments, .operation = TOLVANE_OPERATION(ShowFanMode)},
+    {.word = "-fan", .arguments = kOneArgument, .operands = {{FanMode, 1}}, .operation = TOLVANE_OPERATION(SetFanMode, o.fanMode)},
+    {.word = "-user", .arguments = kOneArgument, .subWord = Is("list"), .operation = TOLVANE_OPERATION(ListUsers)},
+    {.word = "-user", .arguments = kOneArgument, .subWord = Is("help"), .operation = TOLVANE_OPERATION(ShowPrivilegeCodes)},
+    {.word = "-user",
+     .arguments = kTwoArguments,
+     .subWord = Is("del"),
+     .operands = {{UserId, 2}},
+     .operation = TOLVANE_OPERATION(DeleteUser, o.userId)},
+    {.word = "-user",
+     .arguments = kThreeArguments,
+     .subWord = Is("level"),
+     .operands = {{UserId, 2}, {Privilege, 3}},
+     .operation = TOLVANE_OPERATION(SetUserLevel, o.userId, o.privilege)},
+    {.word = "-user",
+     .arguments = kThreeArguments,
+     .subWord = Is("setpwd"),
+     .operands = {{UserId, 2}, {Password, 3}},
+     .operation = TOLVANE_OPERATION(SetUserPasswordCommand, o.userId, o.password)},
+    {.word = "-user",
+     .arguments = kFiveArguments,
+     .subWord = Is("add"),
+     .operands = {{UserId, 2}, {UserName, 3}, {Password, 4}, {Privilege, 5}},
+     .operation = TOLVANE_OPERATION(AddUser, o.userId, o.userName, o.password, o.privilege)},
 };
 
 constexpr bool EveryFormRuns() {
   for (const CommandForm& form : kCommandForms) {
-    if (form.run == nullptr || form.operation == nullptr) return false;
+    if (form.operation.run == nullptr || form.operation.name == nullptr) return false;
   }
   return true;
 }
 static_assert(EveryFormRuns(), "every command form names the operation it runs");
+
+// The argument vector after the program name: [0] the command word.
+using Arguments = std::span<char* const>;
 
 void Finish(Selection* selection, int status, const char* message = nullptr) {
   selection->form = nullptr;
@@ -158,10 +220,18 @@ bool ReadByteOperand(const char* text, uint8_t* value) {
 }
 
 // Reads one operand into s->operands; false after ending the run.
-bool ReadOperand(OperandKind kind, int position, int argc, char* argv[], Selection* s) {
+bool ReadOperand(OperandAt operand, Arguments arguments, Selection* s) {
   Operands& o = s->operands;
-  const char* text = argv[position];
-  switch (kind) {
+  const char* text = arguments[operand.position];
+  switch (operand.kind) {
+    case None:
+      return true;
+    case Switch:
+      o.on = StringEquals(text, kOn);
+      return true;
+    case Wait:
+      o.waitAfterReset = true;
+      return true;
     case Text:
       o.text = text;
       return true;
@@ -177,13 +247,12 @@ bool ReadOperand(OperandKind kind, int position, int argc, char* argv[], Selecti
     case Code:
       o.code = text;
       return true;
-    case RawOperands:
-      o.argc = argc;
-      o.rawOperands = argv + position;
+    case RawBytes:
+      o.rawRequest = arguments.subspan(operand.position);
       return true;
     case UserId:
     case Privilege:
-      if (!ReadByteOperand(text, kind == UserId ? &o.userId : &o.privilege)) {
+      if (!ReadByteOperand(text, operand.kind == UserId ? &o.userId : &o.privilege)) {
         Finish(s, kStatusInvalidOperand, kInvalidParametersMessage);
         return false;
       }
@@ -225,9 +294,10 @@ bool SubWordMatches(const SubWordRule& rule, const char* word, bool fru1Mode) {
   return true;
 }
 
-bool FormMatches(const CommandForm& form, const char* word, int argc, char* argv[], bool fru1Mode) {
-  return StringEquals(form.word, word) && argc >= form.minArgc && argc <= form.maxArgc &&
-         (argc < 3 || SubWordMatches(form.subWord, argv[2], fru1Mode));
+bool FormMatches(const CommandForm& form, const char* word, Arguments arguments, bool fru1Mode) {
+  const auto count = static_cast<int>(arguments.size()) - 1;
+  return StringEquals(form.word, word) && count >= form.arguments.min && count <= form.arguments.max &&
+         (count == 0 || SubWordMatches(form.subWord, arguments[1], fru1Mode));
 }
 
 }  // namespace
@@ -236,20 +306,19 @@ Selection SelectCommand(int argc, char* argv[]) {
   Selection s{};
   Finish(&s, kStatusUsage);
   if (argc < 2 || argv[1][0] != '-') return s;
+  const Arguments arguments(argv + 1, static_cast<size_t>(argc - 1));
 
-  s.fruCommand = StringEquals(argv[1], kFruWord) || StringEquals(argv[1], kFru1Word);
-  s.fru1Mode = StringEquals(argv[1], kFru1Word);
   // "-fru1" takes every form of "-fru"; the sub-word rules see fru1Mode.
-  const char* word = s.fru1Mode ? kFruWord : argv[1];
+  s.operands.fru1Mode = StringEquals(arguments[0], kFru1Word);
+  const char* word = s.operands.fru1Mode ? kFruWord : arguments[0];
 
   for (const CommandForm& form : kCommandForms) {
-    if (!FormMatches(form, word, argc, argv, s.fru1Mode)) continue;
+    if (!FormMatches(form, word, arguments, s.operands.fru1Mode)) continue;
     s.form = &form;
     s.status = kStatusSuccess;
-    s.operands.on = form.on;
     for (const OperandAt& operand : form.operands) {
-      if (operand.position == 0) break;
-      if (!ReadOperand(operand.kind, operand.position, argc, argv, &s)) return s;
+      if (operand.kind == None) break;
+      if (!ReadOperand(operand, arguments, &s)) return s;
     }
     return s;
   }

@@ -1,16 +1,21 @@
 // The command table: from the argument vector to the one operation a run
-// performs. Each command form is one row: its command word, the argument
-// counts it takes, how its sub-word is matched, the operands it reads (by name
-// and argument position, with the dispatcher's own checks) and the operation
-// it runs.
+// performs. Each command form is one row: its command word, the arguments it
+// takes after the word, how its sub-word (the first of them) is matched, the
+// operands it reads (by kind and position, with the dispatcher's own checks)
+// and the operation it runs.
 #pragma once
 
 #include <cstdint>
+#include <span>
+
+struct RunState;
 
 // The operands a form hands to its operation, by name; a form fills only those
-// it lists.
+// it lists. Positions count from the command word: 1 is the word after it.
 struct Operands {
-  bool on;              // the sub-word was "on" (DHCP, gratuitous ARP, VLAN)
+  bool on;              // the sub-word is "on" (DHCP, gratuitous ARP, VLAN)
+  bool waitAfterReset;  // the sub-word is "-d": wait until the BMC answers again
+  bool fru1Mode;        // the command word is "-fru1": FRU device 1 and its board version
   int vlanTag;          // 1..4094, or 0: keep the tag the BMC holds
   uint8_t fanMode;      // 0..4
   uint8_t userId;       // 0..255
@@ -19,15 +24,15 @@ struct Operands {
   const char* userName;
   const char* password;
   const char* fileName;
-  const char* code;     // a FRU field or update code, as typed
-  int argc;             // -raw: the whole argument count, and the operands
-  char** rawOperands;   // from the NetFn on
+  const char* code;                   // a FRU field or update code, as typed
+  std::span<char* const> rawRequest;  // -raw: NetFn, command and data bytes, as typed
 };
-
-using OperationRunner = int (*)(const Operands& operands);
 
 // What an operand is, which says how the dispatcher reads and checks it.
 enum class OperandKind : uint8_t {
+  None,         // ends the list
+  Switch,       // "on" or "off": Operands::on
+  Wait,         // "-d": Operands::waitAfterReset
   Text,         // handed on as typed
   UserName,
   Password,
@@ -37,32 +42,53 @@ enum class OperandKind : uint8_t {
   Privilege,    // decimal 0..255, else "Invalid parameters." and 12
   VlanTag,      // decimal, else usage; outside 1..4094 the VLAN tag message and 12
   FanMode,      // decimal, else usage; above 4 (unsigned) "Invalid mode." and 12
-  RawOperands,  // this argument and all after it
+  RawBytes,     // this argument and all after it: Operands::rawRequest
 };
 
 struct OperandAt {
   OperandKind kind;
-  uint8_t position;  // in argv; 0 ends the list
+  uint8_t position;  // from the command word
 };
 
-// How argv[2] is matched.
+// How the sub-word is matched; both null: any word, or none.
 struct SubWordRule {
-  const char* exact;                                // compared whole, case-sensitively
+  const char* exact;                                 // compared whole, case-sensitively
   bool (*matches)(const char* word, bool fru1Mode);  // or tested by this
 };
 
+// The arguments a form takes after its command word.
+struct ArgumentCount {
+  int min;
+  int max;
+};
+
+// The operation a form runs: its name (for readers and tests) and its call,
+// made together by TOLVANE_OPERATION so that they cannot part.
+struct Operation {
+  const char* name;
+  int (*run)(RunState& run, const Operands& operands);
+};
+// TOLVANE_OPERATION(SetVlan, o.on, o.vlanTag): the operation named SetVlan,
+// called with those arguments; `run` (the RunState) and `o` (the Operands) are
+// in scope for them.
+#define TOLVANE_OPERATION(function, ...)                                                                \
+  Operation {                                                                                           \
+    #function, []([[maybe_unused]] RunState& run, [[maybe_unused]] const Operands& o) -> int { \
+      return function(__VA_ARGS__);                                                                     \
+    }                                                                                                   \
+  }
+
 inline constexpr int kMaxOperandsPerForm = 4;
 
+// A row of the command table, written with designated initializers; a row
+// leaves out the sub-word rule (any word) and the operands (none) it does not
+// need.
 struct CommandForm {
   const char* word;
-  int minArgc;
-  int maxArgc;
-  SubWordRule subWord;  // both null: any argv[2], or none
-  OperandAt operands[kMaxOperandsPerForm];
-  bool on;
-  bool waitAfterReset;
-  const char* operation;  // the operation's name, for readers and tests
-  OperationRunner run;
+  ArgumentCount arguments;
+  SubWordRule subWord = {};
+  OperandAt operands[kMaxOperandsPerForm] = {};
+  Operation operation;
 };
 
 // What the dispatcher decided for one argument vector.
@@ -70,8 +96,6 @@ struct Selection {
   const CommandForm* form;  // nullptr: the dispatcher ends the run itself
   int status;               // then: kStatusUsage, or kStatusInvalidOperand with message
   const char* message;
-  bool fruCommand;          // the command word was "-fru" or "-fru1"
-  bool fru1Mode;            // ... and it was "-fru1"
   Operands operands;
 };
 

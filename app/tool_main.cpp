@@ -2,16 +2,11 @@
 
 #include "app/dispatch.hpp"
 #include "app/usage.hpp"
-#include "controller/reset.hpp"
-#include "fru/fru_access.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
 
-int ToolMain(int argc, char* argv[]) {
+int ToolMain(int argc, char* argv[], RunState& run) {
   const Selection selection = SelectCommand(argc, argv);
-  // The FRU switch follows the command word before the form is known.
-  if (selection.fruCommand) fru1Mode = selection.fru1Mode;
-
   if (selection.form == nullptr) {
     if (selection.status == kStatusUsage) {
       ShowUsage();
@@ -20,6 +15,5 @@ int ToolMain(int argc, char* argv[]) {
     }
     return selection.status;
   }
-  if (selection.form->waitAfterReset) waitAfterReset = true;
-  return selection.form->run(selection.operands);
+  return selection.form->operation.run(run, selection.operands);
 }

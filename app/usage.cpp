@@ -4,8 +4,8 @@
 
 namespace {
 
-// The version line is the one line with placeholders: version and build.
-constexpr const char kVersionLine[] = "TOLVANE Version %s (Build %s)\n";
+// nullptr stands for the version line, the one line with values in it.
+constexpr const char* kVersionLine = nullptr;
 
 constexpr const char* kUsageLines[] = {
     "\n",
@@ -77,7 +77,7 @@ static_assert(sizeof kUsageLines / sizeof kUsageLines[0] == 61, "the usage text 
 void ShowUsage() {
   for (const char* line : kUsageLines) {
     if (line == kVersionLine) {
-      Printf(kVersionLine, kToolVersion, kToolBuild);
+      Printf("TOLVANE Version %s (Build %s)\n", kToolVersion, kToolBuild);
     } else {
       Printf("%s", line);
     }

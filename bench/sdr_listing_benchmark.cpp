@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/host/host_session.hpp"
@@ -32,11 +33,12 @@ void BM_SensorListing(benchmark::State& state) {
   bmc.Attach(/*sleepForReal=*/false);
   std::string console;
   CaptureConsole(&console);
+  auto sdr = std::make_unique<SdrRepository>();
   for (auto _ : state) {
-    SdrRecordCount = 0;
-    std::memset(SdrReservationId, 0, sizeof SdrReservationId);
+    sdr->recordCount = 0;
+    sdr->reservationId = 0;
     console.clear();
-    benchmark::DoNotOptimize(ShowSensors());
+    benchmark::DoNotOptimize(ShowSensors(*sdr));
   }
   const auto runs = static_cast<double>(state.iterations());
   state.SetItemsProcessed(state.iterations() * records);  // items: records listed

@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
+#include "app/run_state.hpp"
 #include "platform/host/host_session.hpp"
 #include "sdr/sdr_repository.hpp"
 #include "sel/event_files.hpp"
@@ -27,12 +29,6 @@ Scenario FullLog() {
   return scenario;
 }
 
-void ForgetTheLastListing() {
-  SelSdrLoaded = false;
-  BoardName[0] = '\0';
-  PlatformFamily[0] = '\0';
-}
-
 // The data files the build generated, found by bare name as the tool does.
 struct InDataDirectory {
   InDataDirectory() : ok(chdir(TOLVANE_EVENT_DATA_DIR) == 0) {}
@@ -47,11 +43,15 @@ void BM_ListSelDecoding(benchmark::State& state) {
   bmc.Attach(/*sleepForReal=*/false);
   std::string output;
   CaptureConsole(&output);
-  if (GetSelInfo() != 0 || ReserveSel() != 0 || ReadSelEntries() != 0) return state.SkipWithError("no SEL");
+  auto sel = std::make_unique<SelLog>();
+  auto sdr = std::make_unique<SdrRepository>();
+  if (GetSelInfo(*sel) != 0 || ReserveSel(*sel) != 0 || ReadSelEntries(*sel) != 0) {
+    return state.SkipWithError("no SEL");
+  }
   for (auto _ : state) {
     output.clear();
-    ForgetTheLastListing();
-    ListSel();
+    SelListing listing{};  // a fresh listing: the SDR and the board are asked again
+    ListSel(*sel, *sdr, listing);
   }
   CaptureConsole(nullptr);
   SelectPortDriver(nullptr);
@@ -78,9 +78,9 @@ void BM_SelListCommand(benchmark::State& state) {
     bmc.Attach(/*sleepForReal=*/false);
     std::string output;
     CaptureConsole(&output);
-    ForgetTheLastListing();
+    auto run = std::make_unique<RunState>();
     state.ResumeTiming();
-    benchmark::DoNotOptimize(ShowSelListing());
+    benchmark::DoNotOptimize(ShowSelListing(run->sel, run->sdr));
     state.PauseTiming();
     simulatedUs = static_cast<double>(bmc.Clock().NowMicroseconds());
     requests = static_cast<double>(bmc.Model().RequestLog().size());
@@ -99,17 +99,18 @@ BENCHMARK(BM_SelListCommand)->Unit(benchmark::kMillisecond);
 void Lookup(benchmark::State& state, uint8_t sensorType, uint8_t eventType, uint8_t eventData1) {
   const InDataDirectory directory;
   if (!directory.ok) return state.SkipWithError("no data directory");
-  OpenEventFiles();
+  EventFiles files{};
+  if (!OpenEventFiles(files)) return state.SkipWithError("no data files");
   char text[kSpecificTextSize];
   for (auto _ : state) {
     if (eventType == 0x6F) {
-      benchmark::DoNotOptimize(SpecificEventText(sensorType, eventData1, 0xFF, text, sizeof text));
+      benchmark::DoNotOptimize(SpecificEventText(files, sensorType, eventData1, 0xFF, text, sizeof text));
     } else {
-      GenericEventText(eventType, eventData1, text, sizeof text);
+      GenericEventText(files, eventType, eventData1, text, sizeof text);
     }
     benchmark::DoNotOptimize(text);
   }
-  CloseEventFiles();
+  CloseEventFiles(files);
 }
 void BM_LookupFirstGenericRecord(benchmark::State& state) { Lookup(state, 0x01, 0x01, 0x00); }
 void BM_LookupLastSpecificRecord(benchmark::State& state) { Lookup(state, 0x2C, 0x6F, 0x07); }

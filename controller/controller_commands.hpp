@@ -18,3 +18,13 @@ inline constexpr uint8_t kCmdOemFactoryDefaultCleanLan = 0x42;  // NetFn 30h
 inline constexpr uint8_t kCmdOemFanMode = 0x45;                 // NetFn 30h
 inline constexpr uint8_t kCmdOemGroupFactoryDefault = 0xCC;     // NetFn 2Eh
 inline constexpr uint8_t kCmdOemFirmwareVersion = 0x20;         // NetFn 3Ch
+
+// Get Device ID reply (IPMI 2.0 section 20.1), the bytes the tool reads:
+// firmware revision 1 (major, taken whole) and 2 (minor, BCD), and the first
+// auxiliary firmware revision byte, which IPMI makes optional.
+struct DeviceIdReply {
+  uint8_t firmwareRevision1;
+  uint8_t firmwareRevision2;
+  bool hasAuxiliary;
+  uint8_t auxiliaryRevision;
+};

@@ -3,8 +3,8 @@
 #include "controller/controller_commands.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
@@ -17,7 +17,6 @@ constexpr uint8_t kFanGetSupportedModes = 0x02;
 // which modes there are: all of them are listed.
 constexpr uint8_t kAllModes = 0xFF;
 constexpr uint32_t kSupportedModesReplyLength = 1;
-constexpr uint32_t kCurrentModeReplyLength = 1;
 
 struct FanMode {
   const char* name;      // in the current-mode line
@@ -36,30 +35,27 @@ constexpr uint32_t kFanModeCount = sizeof kFanModes / sizeof kFanModes[0];
 }  // namespace
 
 int ShowFanMode() {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
   const uint8_t request[] = {kFanGetCurrentMode};
-  const uint8_t cc =
-      IpmiRequestForData(kNetFnOemController, kCmdOemFanMode, request, response, &count, kCurrentModeReplyLength);
-  if (cc != kCcSuccess) {
-    Printf("Failed to get fan speed mode, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(kNetFnOemController, kCmdOemFanMode, request, &reply);
+  ByteReader reader = reply.Reader();
+  const uint8_t mode = reader.Byte();
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result != kCcSuccess) return ReportFailure("Failed to get fan speed mode", result);
   // A mode the table does not know has no name.
-  const char* name = response[0] < kFanModeCount ? kFanModes[response[0]].name : "";
+  const char* name = mode < kFanModeCount ? kFanModes[mode].name : "";
   Printf("Current Fan Speed Mode is [ %s Mode ]\n\n", name);
   ListFanModes();
   return kStatusSuccess;
 }
 
 void ListFanModes() {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
   const uint8_t request[] = {kFanGetSupportedModes};
+  IpmiResponse reply;
   uint8_t mask = kAllModes;
-  if (IpmiRequest(kBmcSlaveAddress, kNetFnOemController, kCmdOemFanMode, request, response, &count) == kCcSuccess &&
-      count == kSupportedModesReplyLength) {
-    mask = response[0];
+  if (IpmiExchange(kNetFnOemController, kCmdOemFanMode, request, &reply) == kCcSuccess &&
+      reply.count == kSupportedModesReplyLength) {
+    mask = reply.data[0];
   }
   Printf("%s", mask == kAllModes ? "Fan Modes:\n" : "Supported Fan modes:\n");
   for (uint32_t mode = 0; mode < kFanModeCount; ++mode) {
@@ -70,10 +66,7 @@ void ListFanModes() {
 int SetFanMode(uint8_t mode) {
   const uint8_t request[] = {kFanSetMode, mode};
   const uint8_t cc = IpmiCommand(kNetFnOemController, kCmdOemFanMode, request);
-  if (cc != kCcSuccess) {
-    Printf("Failed to set fan speed mode, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Failed to set fan speed mode", cc);
   Printf("Done.\n");
   return kStatusSuccess;
 }

@@ -4,70 +4,69 @@
 #include "controller/identify.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
-// Get Device ID response data (IPMI 2.0 section 20.1): firmware revision 1
-// (major, taken whole), firmware revision 2 (minor, BCD) and the first auxiliary
-// firmware revision byte, which IPMI makes optional.
-constexpr uint32_t kMajorRevisionByte = 2;
-constexpr uint32_t kMinorRevisionByte = 3;
-constexpr uint32_t kAuxiliaryRevisionByte = 11;
+constexpr const char kVersionFailure[] = "Failed to get IPMI firmware reverison";
 
-// The OEM reply: three little-endian 32-bit values.
-constexpr uint32_t kOemValueBytes = 4;
-constexpr uint32_t kOemValues = 3;
+// The OEM firmware version reply: three little-endian 32-bit values, the third
+// optional.
+struct OemFirmwareVersion {
+  int32_t major;
+  int32_t minor;
+  bool hasThird;
+  int32_t third;
+};
+
+uint8_t GetOemFirmwareVersion(OemFirmwareVersion* version) {
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(kNetFnOemFirmware, kCmdOemFirmwareVersion, {}, &reply);
+  ByteReader reader = reply.Reader();
+  version->major = static_cast<int32_t>(reader.Le32());
+  version->minor = static_cast<int32_t>(reader.Le32());
+  const uint8_t result = DecodedResult(cc, reader);
+  version->third = static_cast<int32_t>(reader.Le32());
+  version->hasThird = !reader.Short();
+  return result;
+}
 
 // A version needs its major and minor fields; the third is shown only when the
 // BMC sent it. Returns the completion code (CEh for a reply without the revision
 // bytes).
 uint8_t ShowDeviceIdVersion(bool withAuxiliary) {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc =
-      IpmiRequestForData(kNetFnApp, kCmdGetDeviceId, {}, response, &count, kMinorRevisionByte + 1);
+  DeviceIdReply id;
+  const uint8_t cc = GetDeviceId(&id);
   if (cc != kCcSuccess) return cc;
-  if (withAuxiliary && count > kAuxiliaryRevisionByte) {
-    Printf("Firmware Version: %02x.%02x.%.2d\n", response[kMajorRevisionByte], response[kMinorRevisionByte],
-           response[kAuxiliaryRevisionByte]);
+  if (withAuxiliary && id.hasAuxiliary) {
+    Printf("Firmware Version: %02x.%02x.%.2d\n", id.firmwareRevision1, id.firmwareRevision2, id.auxiliaryRevision);
   } else {
-    Printf("Firmware Version: %02x.%02x\n", response[kMajorRevisionByte], response[kMinorRevisionByte]);
+    Printf("Firmware Version: %02x.%02x\n", id.firmwareRevision1, id.firmwareRevision2);
   }
   return kCcSuccess;
-}
-
-int32_t LittleEndian32(const uint8_t* bytes) {
-  const uint32_t value = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-  return static_cast<int32_t>(value);
 }
 
 }  // namespace
 
 uint8_t ShowOemFirmwareVersion() {
   // Whole 32-bit values only: at least major and minor, the third when sent.
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc =
-      IpmiRequestForData(kNetFnOemFirmware, kCmdOemFirmwareVersion, {}, response, &count, 2 * kOemValueBytes);
+  OemFirmwareVersion version;
+  const uint8_t cc = GetOemFirmwareVersion(&version);
   if (cc != kCcSuccess) return cc;
-  Printf("Firmware Version: %.2d.%.2d", LittleEndian32(response), LittleEndian32(response + kOemValueBytes));
-  if (count >= kOemValues * kOemValueBytes) Printf(".%.2d", LittleEndian32(response + 2 * kOemValueBytes));
+  Printf("Firmware Version: %.2d.%.2d", static_cast<int>(version.major), static_cast<int>(version.minor));
+  if (version.hasThird) Printf(".%.2d", static_cast<int>(version.third));
   return kCcSuccess;
 }
 
 int ShowFirmwareVersion() {
-  const uint8_t cc = IdentifyBmc();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get IPMI firmware reverison, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  uint8_t bmcType = kBmcTypeNone;
+  const uint8_t cc = IdentifyBmc(&bmcType);
+  if (cc != kCcSuccess) return ReportFailure(kVersionFailure, cc);
   // A version that cannot be read after the controller was identified is a
-  // failure too, reported the same way.
-  // An unidentified controller has no version form: nothing is shown.
-  const ControllerFamily* family = FindControllerFamily(BmcType);
+  // failure too, reported the same way. An unidentified controller has no
+  // version form: nothing is shown.
+  const ControllerFamily* family = FindControllerFamily(bmcType);
   uint8_t versionCc = kCcSuccess;
   if (family != nullptr) {
     switch (family->versionForm) {
@@ -82,9 +81,6 @@ int ShowFirmwareVersion() {
         break;
     }
   }
-  if (versionCc != kCcSuccess) {
-    Printf("Failed to get IPMI firmware reverison, Completion Code=%02Xh\n", versionCc);
-    return kStatusFailed;
-  }
+  if (versionCc != kCcSuccess) return ReportFailure(kVersionFailure, versionCc);
   return kStatusSuccess;
 }

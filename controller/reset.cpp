@@ -5,14 +5,12 @@
 #include "platform/platform.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
-
-bool waitAfterReset;
 
 namespace {
 
-constexpr const char kIdentifyFailedFormat[] = "Failed to get IPMI firmware reverison, Completion Code=%02Xh\n";
+constexpr const char kIdentifyFailure[] = "Failed to get IPMI firmware reverison";
 
 constexpr FactoryDefaultRequest kFactoryDefault = {kNetFnOemController, kCmdOemFactoryDefault, {}, 0};
 constexpr FactoryDefaultRequest kFactoryDefaultCleanFruLan = {kNetFnOemController, kCmdOemFactoryDefaultClean, {}, 0};
@@ -25,51 +23,52 @@ constexpr int kDotsPerLine = 40;
 constexpr uint32_t kStepMicroseconds = 1000000;
 constexpr uint8_t kNotProbed = 0xFF;
 
-int FinishRequest() { return waitAfterReset ? WaitForBmcRestart() : kStatusSuccess; }
+int FinishRequest(bool waitAfterReset) { return waitAfterReset ? WaitForBmcRestart() : kStatusSuccess; }
 
-int SendFactoryDefault(const FactoryDefaultRequest& request) {
+int SendFactoryDefault(const FactoryDefaultRequest& request, bool waitAfterReset) {
   if (IpmiCommand(request.netFn, request.cmd, request.Data()) != kCcSuccess) {
     Printf("Failed to reset the BMC to the factory default.\n");
     return kStatusFailed;
   }
   Printf("Reset to the factory default completed.\n");
-  return FinishRequest();
+  return FinishRequest(waitAfterReset);
 }
 
-// Factory defaults run only on an identified controller.
-bool Identify() {
-  const uint8_t cc = IdentifyBmc();
+// Factory defaults run only on an identified controller: its family, or the
+// failure line and false.
+bool Identify(uint8_t* bmcType) {
+  const uint8_t cc = IdentifyBmc(bmcType);
   if (cc == kCcSuccess) return true;
-  Printf(kIdentifyFailedFormat, cc);
+  ReportFailure(kIdentifyFailure, cc);
   return false;
 }
 
 }  // namespace
 
-int ColdResetBmc() {
+int ColdResetBmc(bool waitAfterReset) {
   const uint8_t cc = IpmiCommand(kNetFnApp, kCmdColdReset);
-  if (cc != kCcSuccess) {
-    Printf("Failed to perform BMC cold reset, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Failed to perform BMC cold reset", cc);
   Printf("BMC cold reset successfully completed!\n");
-  return FinishRequest();
+  return FinishRequest(waitAfterReset);
 }
 
-int FactoryDefault() {
-  if (!Identify()) return kStatusFailed;
-  return SendFactoryDefault(kFactoryDefault);
+int FactoryDefault(bool waitAfterReset) {
+  uint8_t bmcType = kBmcTypeNone;
+  if (!Identify(&bmcType)) return kStatusFailed;
+  return SendFactoryDefault(kFactoryDefault, waitAfterReset);
 }
 
-int FactoryDefaultCleanFruLan() {
-  if (!Identify()) return kStatusFailed;
-  return SendFactoryDefault(kFactoryDefaultCleanFruLan);
+int FactoryDefaultCleanFruLan(bool waitAfterReset) {
+  uint8_t bmcType = kBmcTypeNone;
+  if (!Identify(&bmcType)) return kStatusFailed;
+  return SendFactoryDefault(kFactoryDefaultCleanFruLan, waitAfterReset);
 }
 
-int FactoryDefaultCleanLan() {
-  if (!Identify()) return kStatusFailed;
-  if (const ControllerFamily* family = FindControllerFamily(BmcType)) {
-    return SendFactoryDefault(*family->cleanLanRequest);
+int FactoryDefaultCleanLan(bool waitAfterReset) {
+  uint8_t bmcType = kBmcTypeNone;
+  if (!Identify(&bmcType)) return kStatusFailed;
+  if (const ControllerFamily* family = FindControllerFamily(bmcType)) {
+    return SendFactoryDefault(*family->cleanLanRequest, waitAfterReset);
   }
   Printf("Reset to factory default function does not support IPMI 1.5.\n");
   return kStatusUnsupported;
@@ -80,7 +79,8 @@ int WaitForBmcRestart() {
   uint8_t probe = kNotProbed;
   for (int step = 0; step < kRestartSteps; ++step) {
     if (step >= kFirstProbeStep) {
-      probe = IdentifyBmc();
+      uint8_t bmcType = kBmcTypeNone;
+      probe = IdentifyBmc(&bmcType);
       if (probe == kCcSuccess) {
         Printf("\n");
         break;
@@ -90,7 +90,6 @@ int WaitForBmcRestart() {
     Printf(".");
     StallMicroseconds(kStepMicroseconds);
   }
-  waitAfterReset = false;
   if (probe == kCcSuccess) {
     Printf("Done.\n");
     return kStatusSuccess;

@@ -3,14 +3,11 @@
 #include "controller/controller_commands.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
-// Get Self Test Results always carries the result code and its detail byte
-// (IPMI 2.0 section 20.4).
-constexpr uint32_t kSelfTestResponseBytes = 2;
 
 constexpr uint8_t kSelfTestPassed = 0x55;
 constexpr uint8_t kSelfTestNotImplemented = 0x56;
@@ -46,29 +43,29 @@ constexpr const char* kCorruptionLines[8] = {
 
 }  // namespace
 
-void PrintSelfTestResult(const uint8_t* response) {
-  const ResultText* result = &kDeviceSpecific;
+void PrintSelfTestResult(const SelfTestResult& result) {
+  const ResultText* text = &kDeviceSpecific;
   for (const ResultText& entry : kResultTexts) {
-    if (entry.code == response[0]) result = &entry;
+    if (entry.code == result.code) text = &entry;
   }
-  Printf("%s", result->line);
-  if (result->showsFailureCode) Printf("Failure code: %02Xh.\n", response[1]);
-  if (response[0] == kSelfTestCorrupted) {
+  Printf("%s", text->line);
+  if (text->showsFailureCode) Printf("Failure code: %02Xh.\n", result.detail);
+  if (result.code == kSelfTestCorrupted) {
     for (unsigned bit = 0; bit < 8; ++bit) {
-      if ((response[1] & (0x80u >> bit)) != 0) Printf("%s", kCorruptionLines[bit]);
+      if ((result.detail & (0x80u >> bit)) != 0) Printf("%s", kCorruptionLines[bit]);
     }
   }
 }
 
 int ShowSelfTest() {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc =
-      IpmiRequestForData(kNetFnApp, kCmdGetSelfTestResults, {}, response, &count, kSelfTestResponseBytes);
-  if (cc != kCcSuccess) {
-    Printf("Failed to get self test result, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  PrintSelfTestResult(response);
+  // Get Self Test Results always carries the result code and its detail byte
+  // (IPMI 2.0 section 20.4).
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(kNetFnApp, kCmdGetSelfTestResults, {}, &reply);
+  ByteReader reader = reply.Reader();
+  const SelfTestResult result = {reader.Byte(), reader.Byte()};
+  const uint8_t decoded = DecodedResult(cc, reader);
+  if (decoded != kCcSuccess) return ReportFailure("Failed to get self test result", decoded);
+  PrintSelfTestResult(result);
   return kStatusSuccess;
 }

@@ -5,5 +5,10 @@
 
 int ShowSelfTest();
 
-// Prints the decoding of the result code (response[0]) and its detail byte (response[1]).
-void PrintSelfTestResult(const uint8_t* response);
+// Get Self Test Results reply: the result code and its detail byte.
+struct SelfTestResult {
+  uint8_t code;
+  uint8_t detail;
+};
+// Prints the decoding of the result code and its detail byte.
+void PrintSelfTestResult(const SelfTestResult& result);

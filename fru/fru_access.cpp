@@ -1,11 +1,12 @@
 #include "fru/fru_access.hpp"
 
-#include "fru/fru_commands.hpp"
 #include "platform/platform.hpp"
+#include "support/bytes.hpp"
+#include "support/exit_status.hpp"
 #include "support/file_stream.hpp"
+#include "support/report.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
@@ -17,32 +18,20 @@ constexpr FruCommandCodes kStorageFruCommands = {kNetFnStorage, kCmdGetFruInvent
 constexpr FruCommandCodes kOemFruCommands = {kNetFnOemController, kCmdOemGetFruInventoryAreaInfo,
                                              kCmdOemReadFruData, kCmdOemWriteFruData};
 
-constexpr uint32_t kByteBits = 8;
-constexpr uint32_t kByteMask = 0xFF;
-
 uint8_t FruWriteControl(uint8_t operation) {
   const uint8_t request[] = {operation};
   return IpmiCommand(kNetFnOemController, kCmdOemFruWriteControl, request);
 }
 
-}  // namespace
-
-bool fru1Mode;
-constinit FruCommandCodes FruCommandSet = kStorageFruCommands;
-uint8_t FruInventoryInfo[3];
-int32_t FruImageSize;
-uint8_t FruImage[kFruImageCapacity];
-bool FruImageShortReply;
-
-uint8_t FruDeviceId() { return fru1Mode ? kFruDeviceAlternate : kFruDeviceBoard; }
-
-size_t FruImageBytesHeld() {
-  if (FruImageSize <= 0) return 0;
-  const auto size = static_cast<size_t>(FruImageSize);
-  return size < kFruImageCapacity ? size : kFruImageCapacity;
+// Device, offset LS byte, offset MS byte: what reads and writes start with.
+void PutFruAddress(std::span<uint8_t> request, bool fru1Mode, size_t offset) {
+  request[0] = FruDeviceId(fru1Mode);
+  PutLe16(request, 1, static_cast<uint16_t>(offset));
 }
 
-void SelectFruSource() {
+}  // namespace
+
+void SelectFruSource(FruSession& fru) {
   // Read afresh every time, as fscanf "%d" reads it; no file, no number or a
   // value other than 0 and 1 all give the storage commands.
   int source = 0;
@@ -51,59 +40,67 @@ void SelectFruSource() {
     ScanDecimalFromFile(&stream, &source);
     CloseFileStream(&stream);
   }
-  FruCommandSet = source == kFruSourceOem ? kOemFruCommands : kStorageFruCommands;
+  fru.commandSet = source == kFruSourceOem ? kOemFruCommands : kStorageFruCommands;
 }
 
-uint8_t GetFruInventoryInfo() {
-  SelectFruSource();
-  // Device 0 also under -fru1: the inventory size always comes from it.
+uint8_t GetFruInventoryInfo(FruSession& fru) {
+  SelectFruSource(fru);
   const uint8_t request[] = {kFruDeviceBoard};
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(FruCommandSet.netFn, FruCommandSet.inventoryInfo, request, response, &count,
-                                        kFruInventoryInfoBytes);
-  if (cc == kCcSuccess) CopyBytes(FruInventoryInfo, response, sizeof FruInventoryInfo);
-  return cc;
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(fru.commandSet.netFn, fru.commandSet.inventoryInfo, request, &reply);
+  ByteReader reader = reply.Reader();
+  const FruInventoryInfo info = {reader.Le16(), reader.Byte()};
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result == kCcSuccess) fru.inventoryInfo = info;
+  return result;
 }
 
-uint8_t ReadFruImage() {
-  FruImageSize = static_cast<int32_t>(FruInventoryInfo[1] << kByteBits | FruInventoryInfo[0]);
-  if (FruInventoryInfo[2] == kFruAccessByWords) FruImageSize *= 2;
-  FruImageShortReply = false;
+uint8_t ReadFruImage(FruSession& fru, bool fru1Mode) {
+  FruImage& image = fru.image;
+  image.size = fru.inventoryInfo.size;
+  if (fru.inventoryInfo.accessType == kFruAccessByWords) image.size *= 2;
+  image.shortReply = false;
 
   // Offsets and counts are in bytes, also for a device that reports word
   // access; only the total is doubled. A FRU larger than the buffer is read as
   // far as the buffer goes.
-  const size_t end = FruImageBytesHeld();
+  const size_t end = image.Held().size();
   for (size_t offset = 0; offset < end; offset += kFruReadChunk) {
-    const uint8_t request[] = {FruDeviceId(), static_cast<uint8_t>(offset & kByteMask),
-                               static_cast<uint8_t>(offset >> kByteBits), static_cast<uint8_t>(kFruReadChunk)};
-    uint8_t response[kKcsMaxResponseData];
-    uint32_t count = 0;
-    const uint8_t cc = IpmiRequestForData(FruCommandSet.netFn, FruCommandSet.read, request, response, &count,
-                                          kFruReadCountBytes);
-    if (cc != kCcSuccess) return cc;
+    uint8_t request[kFruWriteHeaderBytes + 1];
+    PutFruAddress(request, fru1Mode, offset);
+    request[kFruWriteHeaderBytes] = static_cast<uint8_t>(kFruReadChunk);
+    IpmiResponse reply;
+    const uint8_t cc = IpmiExchange(fru.commandSet.netFn, fru.commandSet.read, request, &reply);
+    ByteReader reader = reply.Reader();
+    reader.Skip(kFruReadCountBytes);  // the count the BMC says it returned is not trusted
+    if (const uint8_t result = DecodedResult(cc, reader); result != kCcSuccess) return result;
     // Every byte after the count byte goes in at the offset, as far as the
     // buffer reaches; the next request starts 16 bytes on whatever came back.
-    size_t got = count - kFruReadCountBytes;
+    const std::span<const uint8_t> bytes = reader.Rest();
     const size_t expected = end - offset < kFruReadChunk ? end - offset : kFruReadChunk;
-    if (got < expected) FruImageShortReply = true;
-    if (got > kFruImageCapacity - offset) got = kFruImageCapacity - offset;
-    CopyBytes(FruImage + offset, response + kFruReadCountBytes, got);
+    if (bytes.size() < expected) image.shortReply = true;
+    const size_t room = kFruImageCapacity - offset;
+    CopyBytes(image.bytes + offset, bytes.data(), bytes.size() < room ? bytes.size() : room);
   }
   return kCcSuccess;
 }
 
-uint8_t WriteFruChunk(uint8_t offsetLow, uint8_t offsetHigh, const uint8_t* bytes, uint8_t count) {
+uint8_t WriteFruChunk(const FruSession& fru, bool fru1Mode, size_t offset, std::span<const uint8_t> bytes) {
   uint8_t request[kFruWriteHeaderBytes + kFruRestoreChunk];
-  const size_t length = count < kFruRestoreChunk ? count : kFruRestoreChunk;
-  request[0] = FruDeviceId();
-  request[1] = offsetLow;
-  request[2] = offsetHigh;
-  CopyBytes(request + kFruWriteHeaderBytes, bytes, length);
-  return IpmiCommand(FruCommandSet.netFn, FruCommandSet.write, {request, kFruWriteHeaderBytes + length});
+  const size_t length = bytes.size() < kFruRestoreChunk ? bytes.size() : kFruRestoreChunk;
+  PutFruAddress(request, fru1Mode, offset);
+  CopyBytes(request + kFruWriteHeaderBytes, bytes.data(), length);
+  return IpmiCommand(fru.commandSet.netFn, fru.commandSet.write, {request, kFruWriteHeaderBytes + length});
 }
 
 uint8_t UnlockFru() { return FruWriteControl(kFruWriteUnlock); }
 
 uint8_t LockFru() { return FruWriteControl(kFruWriteLock); }
+
+int ReadWholeFru(FruSession& fru, bool fru1Mode) {
+  uint8_t cc = GetFruInventoryInfo(fru);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get FRU inventory area", cc);
+  cc = ReadFruImage(fru, fru1Mode);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get FRU data", cc);
+  return kStatusSuccess;
+}

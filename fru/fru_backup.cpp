@@ -1,18 +1,12 @@
 #include "fru/fru_backup.hpp"
 
-#include "fru/fru_access.hpp"
-#include "fru/fru_build.hpp"
-#include "fru/fru_commands.hpp"
-#include "fru/fru_display.hpp"
 #include "platform/platform.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
-
-constexpr unsigned kByteBits = 8;
-constexpr unsigned kByteMask = 0xFF;
 
 // The file's length from the file system; -1 when it cannot be found.
 int64_t FileLength(PlatformFile* file) {
@@ -24,15 +18,16 @@ int64_t FileLength(PlatformFile* file) {
 
 }  // namespace
 
-int BackupFru(const char* path) {
-  const int status = ReadWholeFru();
+int BackupFru(FruSession& fru, bool fru1Mode, const char* path) {
+  const int status = ReadWholeFru(fru, fru1Mode);
   if (status != kStatusSuccess) return status;
   // A backup holds the whole FRU or is not written at all.
-  if (FruImageSize > static_cast<int32_t>(kFruImageCapacity)) {
-    Printf("FRU of %d bytes is larger than 4096 bytes; no backup written.\n", static_cast<int>(FruImageSize));
+  if (fru.image.size > static_cast<int32_t>(kFruImageCapacity)) {
+    Printf("FRU of %d bytes is larger than %zu bytes; no backup written.\n", static_cast<int>(fru.image.size),
+           kFruImageCapacity);
     return kStatusFailed;
   }
-  if (FruImageShortReply) {
+  if (fru.image.shortReply) {
     Printf("The BMC returned fewer FRU bytes than asked; no backup written.\n");
     return kStatusFailed;
   }
@@ -41,8 +36,8 @@ int BackupFru(const char* path) {
     Printf("new %s file error\n", path);
     return kStatusFailed;
   }
-  const size_t size = FruImageBytesHeld();
-  const bool written = size == 0 || FileWrite(file, FruImage, size) == size;
+  const std::span<const uint8_t> bytes = fru.image.Held();
+  const bool written = bytes.empty() || FileWrite(file, bytes.data(), bytes.size()) == bytes.size();
   // Closing puts the file in place; a failure leaves any earlier file of that
   // name as it was.
   if (!FileClose(file) || !written) {
@@ -53,8 +48,8 @@ int BackupFru(const char* path) {
   return kStatusSuccess;
 }
 
-FruFileResult LoadAndWriteFruFile(const char* path, uint8_t* completionCode) {
-  SelectFruSource();
+FruFileResult LoadAndWriteFruFile(FruSession& fru, bool fru1Mode, const char* path, uint8_t* completionCode) {
+  SelectFruSource(fru);
   PlatformFile* file = FileOpen(path, FileMode::ReadBinary);
   if (file == nullptr) return FruFileResult::NotOpened;
   const int64_t length = FileLength(file);
@@ -62,18 +57,18 @@ FruFileResult LoadAndWriteFruFile(const char* path, uint8_t* completionCode) {
     FileClose(file);
     return FruFileResult::TooLarge;
   }
+  uint8_t* image = fru.writeImage.bytes;
   const size_t size = length < 0 ? 0 : static_cast<size_t>(length);
-  if (length < 0 || FileRead(file, WriteImage, size) < size) {
+  if (length < 0 || FileRead(file, image, size) < size) {
     ErrorPrintf("Reading error");
     FileClose(file);
     return FruFileResult::ShortRead;
   }
   FileClose(file);
 
-  // Every chunk is 16 bytes; past the file's end WriteImage holds 00h.
+  // Every chunk is 16 bytes; past the file's end the image holds 00h.
   for (size_t offset = 0; offset < size; offset += kFruRestoreChunk) {
-    const uint8_t cc = WriteFruChunk(static_cast<uint8_t>(offset & kByteMask), static_cast<uint8_t>(offset >> kByteBits),
-                                     WriteImage + offset, static_cast<uint8_t>(kFruRestoreChunk));
+    const uint8_t cc = WriteFruChunk(fru, fru1Mode, offset, {image + offset, kFruRestoreChunk});
     if (cc != kCcSuccess) {
       *completionCode = cc;
       return FruFileResult::WriteFailed;
@@ -82,13 +77,10 @@ FruFileResult LoadAndWriteFruFile(const char* path, uint8_t* completionCode) {
   return FruFileResult::Done;
 }
 
-int RestoreFru(const char* path) {
+int RestoreFru(FruSession& fru, bool fru1Mode, const char* path) {
   uint8_t cc = UnlockFru();
-  if (cc != kCcSuccess) {
-    Printf("Unlock FRU error, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  switch (LoadAndWriteFruFile(path, &cc)) {
+  if (cc != kCcSuccess) return ReportFailure("Unlock FRU error", cc);
+  switch (LoadAndWriteFruFile(fru, fru1Mode, path, &cc)) {
     case FruFileResult::Done:
       break;
     case FruFileResult::NotOpened:
@@ -98,18 +90,14 @@ int RestoreFru(const char* path) {
       Printf("Reading error.\n");
       return kStatusFailed;
     case FruFileResult::TooLarge:
-      Printf("%s is larger than 8192 bytes; nothing written.\n", path);
+      Printf("%s is larger than %zu bytes; nothing written.\n", path, kWriteImageCapacity);
       return kStatusFailed;
     case FruFileResult::WriteFailed:
-      Printf("Write FRU error, Completion Code=%02Xh\n", cc);
-      return kStatusFailed;
+      return ReportFailure("Write FRU error", cc);
   }
   // The success line comes before the lock, so a lock failure shows both.
   Printf("Restore FRU successfully.\n");
   cc = LockFru();
-  if (cc != kCcSuccess) {
-    Printf("Lock FRU error, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Lock FRU error", cc);
   return kStatusSuccess;
 }

@@ -1,14 +1,12 @@
 #include "fru/fru_build.hpp"
 
 #include "fru/fru_layout.hpp"
-#include "fru/fru_model.hpp"
+#include "support/bytes.hpp"
 #include "support/text.hpp"
 
 namespace {
 
-constexpr uint8_t kByteMask = 0xFF;
-
-// The longest image the store can describe fits WriteImage: header, the
+// The longest image the store can describe fits the buffer: header, the
 // largest internal use area, the three info areas at their largest (every
 // field of 63 bytes, full custom bytes, marker, pad and checksum) and a full
 // multirecord table with its closing byte.
@@ -21,28 +19,33 @@ static_assert(kFruHeaderBytes + kFruImageCapacity + kFruUnitBytes +
                       LargestInfoArea(kProductFirstField, kProductFieldCount) +
                       kMultiRecordCapacity * kMultiRecordEntryBytes + 1 <=
                   kWriteImageCapacity,
-              "every image the store can describe fits WriteImage");
+              "every image the store can describe fits the write image");
 
-// Appends to WriteImage, never past its end.
-struct ImageWriter {
-  size_t position;
+// Appends to the image, never past its end.
+class ImageWriter {
+ public:
+  explicit ImageWriter(WriteImage* image) : bytes_(image->bytes) {}
 
+  size_t Position() const { return position_; }
   void Put(uint8_t byte) {
-    if (position < kWriteImageCapacity) WriteImage[position] = byte;
-    ++position;
+    if (position_ < bytes_.size()) bytes_[position_] = byte;
+    ++position_;
   }
-  void PutBytes(const void* bytes, size_t count) {
-    for (size_t i = 0; i < count; ++i) Put(static_cast<const uint8_t*>(bytes)[i]);
+  void PutBytes(std::span<const uint8_t> bytes) {
+    for (uint8_t byte : bytes) Put(byte);
   }
   void PutField(const FruTextField& field) {
     Put(field.typeLength);
-    PutBytes(field.text, field.typeLength & kTypeLengthLengthMask);
+    PutBytes({reinterpret_cast<const uint8_t*>(field.text), static_cast<size_t>(field.typeLength & kTypeLengthLengthMask)});
   }
-  void PutCustom(const FruCustomBytes& custom) { PutBytes(custom.bytes, custom.count); }
+  void PutCustom(const FruCustomBytes& custom) { PutBytes({custom.bytes, custom.count}); }
+  void PadToUnit() {
+    while (position_ % kFruUnitBytes != 0) Put(0);
+  }
 
   // Version, and the length byte filled in by FinishArea.
   size_t BeginArea() {
-    const size_t start = position;
+    const size_t start = position_;
     Put(kFruFormatVersion);
     Put(0);
     return start;
@@ -51,20 +54,24 @@ struct ImageWriter {
   // last byte, the length in units, the zero checksum.
   void FinishArea(size_t start) {
     Put(kTypeLengthEndOfFields);
-    while ((position - start + 1) % kFruUnitBytes != 0) Put(0);
-    if (position >= kWriteImageCapacity) return;
-    WriteImage[start + kAreaLength] = static_cast<uint8_t>((position + 1 - start) / kFruUnitBytes);
-    Put(ZeroChecksum(start, position));
+    while ((position_ - start + 1) % kFruUnitBytes != 0) Put(0);
+    if (position_ >= bytes_.size()) return;
+    bytes_[start + kAreaLength] = static_cast<uint8_t>((position_ + 1 - start) / kFruUnitBytes);
+    Put(ZeroChecksum(bytes_.subspan(start, position_ - start)));
   }
-  static uint8_t ZeroChecksum(size_t from, size_t to) {
+
+  static uint8_t ZeroChecksum(std::span<const uint8_t> bytes) {
     unsigned sum = 0;
-    for (size_t i = from; i < to; ++i) sum += WriteImage[i];
+    for (uint8_t byte : bytes) sum += byte;
     return static_cast<uint8_t>((0u - sum) & kByteMask);
   }
+
+ private:
+  std::span<uint8_t> bytes_;
+  size_t position_ = 0;
 };
 
-void PutChassis(ImageWriter& w) {
-  const FruFieldSet& s = FruFieldStore;
+void PutChassis(ImageWriter& w, const FruFieldSet& s) {
   const size_t start = w.BeginArea();
   w.Put(s.chassisType);
   for (const FruTextField& field : s.chassis) w.PutField(field);
@@ -72,11 +79,10 @@ void PutChassis(ImageWriter& w) {
   w.FinishArea(start);
 }
 
-void PutBoard(ImageWriter& w) {
-  const FruFieldSet& s = FruFieldStore;
+void PutBoard(ImageWriter& w, const FruFieldSet& s, bool fru1Mode) {
   const size_t start = w.BeginArea();
   w.Put(kFruLanguageWritten);
-  w.PutBytes(s.boardDate, kFruDateBytes);
+  w.PutBytes(s.boardDate);
   for (size_t i = 0; i < kBoardNamedFields; ++i) w.PutField(s.board[i]);
   // Under -fru1 every board carries its version field, C0h when it is empty.
   if (fru1Mode) w.PutField(s.board[kBoardVersion]);
@@ -84,8 +90,7 @@ void PutBoard(ImageWriter& w) {
   w.FinishArea(start);
 }
 
-void PutProduct(ImageWriter& w) {
-  const FruFieldSet& s = FruFieldStore;
+void PutProduct(ImageWriter& w, const FruFieldSet& s) {
   const size_t start = w.BeginArea();
   w.Put(kFruLanguageWritten);
   for (const FruTextField& field : s.product) w.PutField(field);
@@ -94,53 +99,57 @@ void PutProduct(ImageWriter& w) {
 }
 
 // The records as read (checksums and end-of-list bit included), then one 00h.
-void PutMultiRecords(ImageWriter& w) {
-  for (size_t i = 0; i < MultiRecordCount; ++i) {
-    const uint8_t* entry = MultiRecordTable[i];
+void PutMultiRecords(ImageWriter& w, const FruFieldSet& s) {
+  for (size_t i = 0; i < s.multiRecordCount; ++i) {
+    const uint8_t* entry = s.multiRecordTable[i];
     const size_t length = entry[kMultiRecordLength];
-    w.PutBytes(entry, kMultiRecordHeaderBytes + (length < kMultiRecordDataCapacity ? length : kMultiRecordDataCapacity));
+    w.PutBytes({entry, kMultiRecordHeaderBytes + (length < kMultiRecordDataCapacity ? length : kMultiRecordDataCapacity)});
   }
   w.Put(0);
 }
 
 }  // namespace
 
-uint8_t WriteImage[kWriteImageCapacity];
-int32_t WriteImageLength;
-
-bool BuildFruImage() {
-  FillBytes(WriteImage, 0, sizeof WriteImage);
-  WriteImageLength = 0;
-  const FruFieldSet& s = FruFieldStore;
-  ImageWriter w{kFruHeaderBytes};
+bool BuildFruImage(const FruFieldSet& s, bool fru1Mode, WriteImage* image) {
+  FillBytes(image->bytes, 0, sizeof image->bytes);
+  image->length = 0;
+  ImageWriter w(image);
   uint8_t header[kFruHeaderBytes] = {kFruFormatVersion};
+  for (size_t i = 0; i < kFruHeaderBytes; ++i) w.Put(0);
   bool offsetsFit = true;
   // Each present area's start, in units, into its header byte.
-  auto place = [&](size_t headerByte, void (*put)(ImageWriter&)) {
-    const size_t unit = w.position / kFruUnitBytes;
+  auto place = [&](size_t headerByte) {
+    const size_t unit = w.Position() / kFruUnitBytes;
     if (unit > kFruMaxUnits) offsetsFit = false;
     header[headerByte] = static_cast<uint8_t>(unit);
-    put(w);
   };
 
   if (s.hasInternalUse) {
-    header[kHeaderInternalUseOffset] = static_cast<uint8_t>(w.position / kFruUnitBytes);
-    w.PutBytes(InternalUseBytes, InternalUseLength);
+    place(kHeaderInternalUseOffset);
+    w.PutBytes({s.internalUseBytes, s.internalUseLength});
     // Whole units when another area follows, so that it starts on a unit.
-    if (s.hasChassis || s.hasBoard || s.hasProduct || s.hasMultiRecord) {
-      while (w.position % kFruUnitBytes != 0) w.Put(0);
-    }
+    if (s.hasChassis || s.hasBoard || s.hasProduct || s.hasMultiRecord) w.PadToUnit();
   }
-  if (s.hasChassis) place(kHeaderChassisOffset, PutChassis);
-  if (s.hasBoard) place(kHeaderBoardOffset, PutBoard);
-  if (s.hasProduct) place(kHeaderProductOffset, PutProduct);
-  if (s.hasMultiRecord) place(kHeaderMultiRecordOffset, PutMultiRecords);
+  if (s.hasChassis) {
+    place(kHeaderChassisOffset);
+    PutChassis(w, s);
+  }
+  if (s.hasBoard) {
+    place(kHeaderBoardOffset);
+    PutBoard(w, s, fru1Mode);
+  }
+  if (s.hasProduct) {
+    place(kHeaderProductOffset);
+    PutProduct(w, s);
+  }
+  if (s.hasMultiRecord) {
+    place(kHeaderMultiRecordOffset);
+    PutMultiRecords(w, s);
+  }
 
-  unsigned sum = 0;
-  for (size_t i = 0; i < kHeaderChecksum; ++i) sum += header[i];
-  header[kHeaderChecksum] = static_cast<uint8_t>((0u - sum) & kByteMask);
-  CopyBytes(WriteImage, header, sizeof header);
-  if (!offsetsFit || w.position > kWriteImageCapacity) return false;
-  WriteImageLength = static_cast<int32_t>(w.position);
+  header[kHeaderChecksum] = ImageWriter::ZeroChecksum({header, kHeaderChecksum});
+  CopyBytes(image->bytes, header, sizeof header);
+  if (!offsetsFit || w.Position() > kWriteImageCapacity) return false;
+  image->length = static_cast<int32_t>(w.Position());
   return true;
 }

@@ -1,5 +1,6 @@
 // The FRU inventory requests (IPMI 2.0 section 34), the controller's OEM
-// forms of them and its OEM FRU write control, with their request layouts.
+// forms of them and its OEM FRU write control, with their request and reply
+// layouts.
 #pragma once
 
 #include <cstddef>
@@ -26,17 +27,21 @@ inline constexpr uint8_t kFruWriteLock = 0x01;
 inline constexpr uint8_t kFruDeviceBoard = 0x00;
 inline constexpr uint8_t kFruDeviceAlternate = 0x01;
 
-// Get FRU Inventory Area Info response: size LSB, size MSB, access type.
-inline constexpr uint32_t kFruInventoryInfoBytes = 3;
+// Get FRU Inventory Area Info reply: the size (LS byte first) and the access
+// type byte, kept whole.
+struct FruInventoryInfo {
+  uint16_t size;
+  uint8_t accessType;
+};
 inline constexpr uint8_t kFruAccessByBytes = 0x00;
 inline constexpr uint8_t kFruAccessByWords = 0x01;
 
-// Read FRU Data response: the count returned, then the FRU bytes.
-inline constexpr uint32_t kFruReadCountBytes = 1;
+// Read FRU Data reply: the count returned, then the FRU bytes.
+inline constexpr size_t kFruReadCountBytes = 1;
 
 // Bytes per request: reads and restore chunks of 16, field-write chunks of 8.
-inline constexpr uint32_t kFruReadChunk = 16;
-inline constexpr uint32_t kFruFieldWriteChunk = 8;
-inline constexpr uint32_t kFruRestoreChunk = 16;
+inline constexpr size_t kFruReadChunk = 16;
+inline constexpr size_t kFruFieldWriteChunk = 8;
+inline constexpr size_t kFruRestoreChunk = 16;
 // Write FRU Data request: device ID, offset LSB, offset MSB, then the bytes.
-inline constexpr uint32_t kFruWriteHeaderBytes = 3;
+inline constexpr size_t kFruWriteHeaderBytes = 3;

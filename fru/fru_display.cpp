@@ -1,14 +1,12 @@
 #include "fru/fru_display.hpp"
 
 #include "fru/fru_fields.hpp"
-#include "fru/fru_model.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
-
-constexpr unsigned kByteBits = 8;
 
 // Chassis types (FRU Information Storage Definition, SMBIOS chassis types).
 struct ChassisType {
@@ -43,59 +41,20 @@ constexpr ChassisType kChassisTypeNames[] = {
 };
 constexpr const char kUnspecifiedChassis[] = "Unspecified";
 
-// One listing line of a text field: its label (padded to the "=" column).
-struct ListingLine {
-  FruListingGroup group;
-  const char* label;
+// The field help: the heading of each area before its first field.
+struct AreaHeading {
   FruArea area;
-  uint8_t index;
-  bool fru1Only;
+  const char* line;
 };
-constexpr ListingLine kListingLines[] = {
-    {FruListingGroup::Chassis, "Chassis Part number (CP)        = ", FruArea::Chassis, kChassisPartNumber, false},
-    {FruListingGroup::Chassis, "Chassis Serial number (CS)      = ", FruArea::Chassis, kChassisSerialNumber, false},
-    {FruListingGroup::Board, "Board Manufacturer (BM)         = ", FruArea::Board, kBoardManufacturer, false},
-    {FruListingGroup::Board, "Board Product Name (BPN)        = ", FruArea::Board, kBoardProductName, false},
-    {FruListingGroup::Board, "Board Serial number (BS)        = ", FruArea::Board, kBoardSerialNumber, false},
-    {FruListingGroup::Board, "Board Part number (BP)          = ", FruArea::Board, kBoardPartNumber, false},
-    {FruListingGroup::Board, "Board Version (BV)              = ", FruArea::Board, kBoardVersion, true},
-    {FruListingGroup::Product, "Product Manufacturer (PM)       = ", FruArea::Product, kProductManufacturer, false},
-    {FruListingGroup::Product, "Product Name (PN)               = ", FruArea::Product, kProductName, false},
-    {FruListingGroup::Product, "Product Part/Model number (PPM) = ", FruArea::Product, kProductPartModelNumber,
-     false},
-    {FruListingGroup::Product, "Product Version (PV)            = ", FruArea::Product, kProductVersion, false},
-    {FruListingGroup::Product, "Product Serial number (PS)      = ", FruArea::Product, kProductSerialNumber, false},
-    {FruListingGroup::Product, "Product Asset Tag (PAT)         = ", FruArea::Product, kProductAssetTag, false},
+constexpr AreaHeading kHelpHeadings[] = {
+    {FruArea::Chassis, "Chassis Info Fields:\n"},
+    {FruArea::Board, "Board Info Fields:\n"},
+    {FruArea::Product, "Product Info Fields:\n"},
 };
-
-// The field help, in order; fru1Only lines only under -fru1.
-struct HelpLine {
-  const char* text;
-  bool fru1Only;
-};
-constexpr HelpLine kFruHelpLines[] = {
-    {"Available Fields for FRU\n", false},
-    {"Chassis Info Fields:\n", false},
-    {"CT  ;Chassis Type\n", false},
-    {"CP  ;Chassis Part number\n", false},
-    {"CS  ;Chassis Serial number\n", false},
-    {"Board Info Fields:\n", false},
-    {"BDT ;Board Mfg. Date/Time (YYYYMMDDhhmm)\n", false},
-    {"BM  ;Board Manufacturer\n", false},
-    {"BPN ;Board Product Name\n", false},
-    {"BS  ;Board Serial Name\n", false},
-    {"BP  ;Board Part Number\n", false},
-    {"BV  ;Board Version\n", true},
-    {"Product Info Fields:\n", false},
-    {"PM  ;Product Manufacturer\n", false},
-    {"PN  ;Product Name\n", false},
-    {"PPM ;Product Part/Model Number\n", false},
-    {"PV  ;Product Version\n", false},
-    {"PS  ;Product Serial Number\n", false},
-    {"PAT ;Asset Tag\n", false},
-    {"Example:\n", false},
-    {"tolvane -fru PS                      ;read product serial number\n", false},
-    {"tolvane -fru PS 123456789            ;write product serial number\n", false},
+constexpr const char* kHelpExample[] = {
+    "Example:\n",
+    "tolvane -fru PS                      ;read product serial number\n",
+    "tolvane -fru PS 123456789            ;write product serial number\n",
 };
 
 struct AccessTypeText {
@@ -103,20 +62,24 @@ struct AccessTypeText {
   const char* text;
 };
 constexpr AccessTypeText kAccessTypeTexts[] = {
-    {0x00, "(Device is accessed by bytes)\n"},
-    {0x01, "(Device is accessed by words)\n"},
+    {kFruAccessByBytes, "(Device is accessed by bytes)\n"},
+    {kFruAccessByWords, "(Device is accessed by words)\n"},
 };
 
-const FruTextField& FieldOf(FruArea area, uint8_t index) {
-  const FruFieldSet& s = FruFieldStore;
-  return area == FruArea::Chassis ? s.chassis[index] : area == FruArea::Board ? s.board[index] : s.product[index];
-}
-
-void PrintTextLines(FruListingGroup group) {
-  for (const ListingLine& line : kListingLines) {
-    if (line.group != group || (line.fru1Only && !fru1Mode)) continue;
-    Printf("%s%s\n", line.label, FieldOf(line.area, line.index).text);
+bool AreaPresent(const FruFieldSet& s, FruArea area) {
+  switch (area) {
+    case FruArea::InternalUse:
+      return s.hasInternalUse;
+    case FruArea::Chassis:
+      return s.hasChassis;
+    case FruArea::Board:
+      return s.hasBoard;
+    case FruArea::Product:
+      return s.hasProduct;
+    case FruArea::MultiRecord:
+      return s.hasMultiRecord;
   }
+  return false;
 }
 
 void PrintDateWithBytes(const uint8_t* date) {
@@ -134,60 +97,52 @@ const char* ChassisTypeName(uint8_t code) {
   return kUnspecifiedChassis;
 }
 
-void PrintFruListing(FruListingGroup group) {
-  const FruFieldSet& s = FruFieldStore;
-  switch (group) {
-    case FruListingGroup::InternalUse:
-      // Byte 0, the area's format version, is not shown.
-      Printf("Internal Use Area               = ");
-      for (size_t i = 1; i < kFruUnitBytes; ++i) Printf("%02X ", InternalUseBytes[i]);
-      Printf("\n");
-      return;
-    case FruListingGroup::Chassis:
-      Printf("Chassis Type (CT)               = %s(%02Xh)\n", ChassisTypeName(s.chassisType), s.chassisType);
-      break;
-    case FruListingGroup::Board:
-      Printf("Board Mfg. Date/Time(BDT)       = ");
-      PrintDateWithBytes(s.boardDate);
-      break;
-    case FruListingGroup::Product:
-      break;
+void PrintFruListing(const FruFieldSet& s, bool fru1Mode) {
+  if (s.hasInternalUse) {
+    // Byte 0, the area's format version, is not shown.
+    Printf("Internal Use Area               = ");
+    for (size_t i = 1; i < kFruUnitBytes; ++i) Printf("%02X ", s.internalUseBytes[i]);
+    Printf("\n");
   }
-  PrintTextLines(group);
+  for (const FruField& field : FruFields()) {
+    if (!AreaPresent(s, field.area) || (field.fru1Only && !fru1Mode)) continue;
+    Printf("%s", field.label);
+    switch (field.kind) {
+      case FruFieldKind::ChassisType:
+        Printf("%s(%02Xh)\n", ChassisTypeName(s.chassisType), s.chassisType);
+        break;
+      case FruFieldKind::Date:
+        PrintDateWithBytes(s.boardDate);
+        break;
+      case FruFieldKind::Text:
+        Printf("%s\n", TextFieldOf(s, field.area, field.index).text);
+        break;
+    }
+  }
 }
 
-int ReadWholeFru() {
-  uint8_t cc = GetFruInventoryInfo();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get FRU inventory area, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = ReadFruImage();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get FRU data, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  return kStatusSuccess;
-}
-
-int ShowFruInfo() {
-  const uint8_t cc = GetFruInventoryInfo();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get FRU inventory area, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+int ShowFruInfo(FruSession& fru) {
+  const uint8_t cc = GetFruInventoryInfo(fru);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get FRU inventory area", cc);
   // The size as the BMC reports it, not doubled for word access.
-  Printf("FRU size :%d bytes ", FruInventoryInfo[1] << kByteBits | FruInventoryInfo[0]);
+  Printf("FRU size :%d bytes ", fru.inventoryInfo.size);
   for (const AccessTypeText& access : kAccessTypeTexts) {
-    if (access.accessType == FruInventoryInfo[2]) Printf("%s", access.text);
+    if (access.accessType == fru.inventoryInfo.accessType) Printf("%s", access.text);
   }
   return kStatusSuccess;
 }
 
-int ListFru() {
-  const int status = ReadWholeFru();
+int ListFru(FruSession& fru, bool fru1Mode) {
+  const int status = ReadWholeFru(fru, fru1Mode);
   if (status != kStatusSuccess) return status;
-  ParseFruImage(true);
+  // Only the listing checks the format version.
+  const std::span<const uint8_t> held = fru.image.Held();
+  if (held.empty() || held[kHeaderVersion] != kFruFormatVersion) {
+    Printf("FRU data error!\n");
+    return kStatusSuccess;
+  }
+  DecodeFruImage(fru.image, fru1Mode, &fru.fieldStore);
+  PrintFruListing(fru.fieldStore, fru1Mode);
   return kStatusSuccess;
 }
 
@@ -196,20 +151,29 @@ int ShowChassisTypes() {
   return kStatusSuccess;
 }
 
-int ShowFruHelp() {
-  for (const HelpLine& line : kFruHelpLines) {
-    if (!line.fru1Only || fru1Mode) Printf("%s", line.text);
+int ShowFruHelp(bool fru1Mode) {
+  Printf("Available Fields for FRU\n");
+  const FruField* previous = nullptr;
+  for (const FruField& field : FruFields()) {
+    if (previous == nullptr || previous->area != field.area) {
+      for (const AreaHeading& heading : kHelpHeadings) {
+        if (heading.area == field.area) Printf("%s", heading.line);
+      }
+    }
+    previous = &field;
+    if (!field.fru1Only || fru1Mode) Printf("%s", field.helpLine);
   }
+  for (const char* line : kHelpExample) Printf("%s", line);
   return kStatusSuccess;
 }
 
-int ShowFruField(const char* code) {
-  const int status = ReadWholeFru();
+int ShowFruField(FruSession& fru, bool fru1Mode, const char* code) {
+  const int status = ReadWholeFru(fru, fru1Mode);
   if (status != kStatusSuccess) return status;
-  ParseFruImage(false);
-  const FruFieldCode* field = FindFruField(code);
+  DecodeFruImage(fru.image, fru1Mode, &fru.fieldStore);
+  const FruField* field = FindFruField(code);
   if (field == nullptr) return kStatusSuccess;
-  const FruFieldSet& s = FruFieldStore;
+  const FruFieldSet& s = fru.fieldStore;
   switch (field->kind) {
     case FruFieldKind::ChassisType:
       Printf("%02X\n", s.chassisType);
@@ -223,7 +187,7 @@ int ShowFruField(const char* code) {
       }
       break;
     case FruFieldKind::Text:
-      Printf("%s\n", FruTextFieldOf(*field)->text);
+      Printf("%s\n", TextFieldOf(s, field->area, field->index).text);
       break;
   }
   return kStatusSuccess;

@@ -5,19 +5,17 @@
 
 #include <cstdint>
 
-int ShowFruInfo();
-int ListFru();
+#include "fru/fru_access.hpp"
+
+int ShowFruInfo(FruSession& fru);
+int ListFru(FruSession& fru, bool fru1Mode);
 int ShowChassisTypes();
-int ShowFruHelp();
-int ShowFruField(const char* code);
+int ShowFruHelp(bool fru1Mode);
+int ShowFruField(FruSession& fru, bool fru1Mode, const char* code);
 
 // The name printed for a chassis type code ("Unspecified" for codes without one).
 const char* ChassisTypeName(uint8_t code);
 
-// The listing lines of one area, printed by ParseFruImage as it decodes them.
-enum class FruListingGroup : uint8_t { InternalUse, Chassis, Board, Product };
-void PrintFruListing(FruListingGroup group);
-
-// Reads the FRU (inventory query, then the data) and prints the failure line
-// of the step that failed; the exit status.
-int ReadWholeFru();
+// The listing of a decoded FRU: the internal use bytes, then each present
+// area's fields (BV only under -fru1).
+void PrintFruListing(const FruFieldSet& store, bool fru1Mode);

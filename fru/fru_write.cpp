@@ -1,14 +1,12 @@
 #include "fru/fru_write.hpp"
 
-#include "fru/fru_access.hpp"
-#include "fru/fru_build.hpp"
-#include "fru/fru_commands.hpp"
 #include "fru/fru_display.hpp"
 #include "fru/fru_fields.hpp"
-#include "fru/fru_model.hpp"
+#include "support/bytes.hpp"
 #include "support/calendar.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "support/scan.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi_defs.hpp"
@@ -22,8 +20,6 @@ constexpr int64_t kMinutesPerHour = 60;
 constexpr int64_t kMinutesPerDay = 24 * kMinutesPerHour;
 constexpr int64_t kFruDateEpochYear = 1996;
 constexpr int64_t kFruDateLargest = 0xFFFFFF;  // three bytes
-constexpr unsigned kByteBits = 8;
-constexpr unsigned kByteMask = 0xFF;
 
 // Where each calendar field sits in YYYYMMDDhhmm.
 struct DatePart {
@@ -49,12 +45,12 @@ void StoreText(FruTextField* field, const char* value) {
 
 // The image is written in 8-byte chunks from offset 0; a last chunk that would
 // reach past the FRU's end stops at it.
-uint8_t WriteImageChunks(size_t fruSize) {
-  const auto length = static_cast<size_t>(WriteImageLength);
-  for (size_t offset = 0; offset < length; offset += kFruFieldWriteChunk) {
+uint8_t WriteImageChunks(const FruSession& fru, bool fru1Mode, size_t fruSize) {
+  const std::span<const uint8_t> image = fru.writeImage.Bytes();
+  for (size_t offset = 0; offset < image.size(); offset += kFruFieldWriteChunk) {
     const size_t count = fruSize - offset < kFruFieldWriteChunk ? fruSize - offset : kFruFieldWriteChunk;
-    const uint8_t cc = WriteFruChunk(static_cast<uint8_t>(offset & kByteMask), static_cast<uint8_t>(offset >> kByteBits),
-                                     WriteImage + offset, static_cast<uint8_t>(count));
+    // The last chunk carries the 00h bytes that follow the image.
+    const uint8_t cc = WriteFruChunk(fru, fru1Mode, offset, {fru.writeImage.bytes + offset, count});
     if (cc != kCcSuccess) return cc;
   }
   return kCcSuccess;
@@ -62,23 +58,29 @@ uint8_t WriteImageChunks(size_t fruSize) {
 
 }  // namespace
 
-const char* FruValueRefusal(const char* code, const char* value) {
-  const FruFieldCode* field = FindFruField(code);
-  if (field == nullptr) return nullptr;
-  if (field->fru1Only && !fru1Mode) return "BV is written only with -fru1.\n";
+bool RefuseFruValue(const char* code, const char* value, bool fru1Mode) {
+  const FruField* field = FindFruField(code);
+  if (field == nullptr) return false;
+  if (field->fru1Only && !fru1Mode) {
+    Printf("BV is written only with -fru1.\n");
+    return true;
+  }
   if (field->kind == FruFieldKind::Text && StringLength(value) > kFruTextMaxLength) {
-    return "Invalid value: a FRU field holds at most 63 characters.\n";
+    Printf("Invalid value: a FRU field holds at most %zu characters.\n", kFruTextMaxLength);
+    return true;
   }
   // C0h + 1 is C1h, the type/length byte that ends an area's fields: every
   // reader would lose the fields after it.
   if (field->kind == FruFieldKind::Text && StringLength(value) == 1) {
-    return "Invalid value: one character alone would read as the end of the FRU area; give none or two or more.\n";
+    Printf("Invalid value: one character alone would read as the end of the FRU area; give none or two or more.\n");
+    return true;
   }
   unsigned chassisType = 0;
   if (field->kind == FruFieldKind::ChassisType && ScanHexadecimal(value, &chassisType) != 1) {
-    return "Invalid chassis type: give a hexadecimal code (see -fru cthelp).\n";
+    Printf("Invalid chassis type: give a hexadecimal code (see -fru cthelp).\n");
+    return true;
   }
-  return nullptr;
+  return false;
 }
 
 FruDateFields ParseFruDateText(const char* text) {
@@ -105,13 +107,12 @@ void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]) 
   const int64_t minutes = (days - DaysFromCivil(kFruDateEpochYear, 1, 1)) * kMinutesPerDay +
                           fields.hour * kMinutesPerHour + fields.minute;
   const int64_t stored = minutes < 0 ? 0 : minutes & kFruDateLargest;
-  for (size_t i = 0; i < kFruDateBytes; ++i) date[i] = static_cast<uint8_t>((stored >> (kByteBits * i)) & kByteMask);
+  PutLe24({date, kFruDateBytes}, 0, static_cast<uint32_t>(stored));
 }
 
-void SetFruFieldValue(const char* code, const char* value) {
-  const FruFieldCode* field = FindFruField(code);
+void SetFruFieldValue(FruFieldSet& s, const char* code, const char* value) {
+  const FruField* field = FindFruField(code);
   if (field == nullptr) return;
-  FruFieldSet& s = FruFieldStore;
   switch (field->kind) {
     case FruFieldKind::ChassisType: {
       unsigned chassisType = 0;
@@ -127,7 +128,7 @@ void SetFruFieldValue(const char* code, const char* value) {
       FruDateToMinutes(ParseFruDateText(value), s.boardDate);
       break;
     case FruFieldKind::Text:
-      StoreText(FruTextFieldOf(*field), value);
+      StoreText(&TextFieldOf(s, field->area, field->index), value);
       break;
   }
   switch (field->area) {
@@ -146,47 +147,35 @@ void SetFruFieldValue(const char* code, const char* value) {
   }
 }
 
-int WriteFruField(const char* code, const char* value) {
-  if (const char* message = FruValueRefusal(code, value)) {
-    Printf("%s", message);
-    return kStatusInvalidOperand;
-  }
-  const int status = ReadWholeFru();
+int WriteFruField(FruSession& fru, bool fru1Mode, const char* code, const char* value) {
+  if (RefuseFruValue(code, value, fru1Mode)) return kStatusInvalidOperand;
+  const int status = ReadWholeFru(fru, fru1Mode);
   if (status != kStatusSuccess) return status;
-  ParseFruImage(false);
-  SetFruFieldValue(code, value);
+  DecodeFruImage(fru.image, fru1Mode, &fru.fieldStore);
+  SetFruFieldValue(fru.fieldStore, code, value);
 
   // Nothing is unlocked or written unless the new image is whole and fits.
-  if (FruParseFault != FruModelFault::None) {
+  if (fru.fieldStore.fault != FruModelFault::None) {
     char fault[kFruFaultTextSize];
-    DescribeFruModelFault(fault, sizeof fault);
+    DescribeFruModelFault(fru.fieldStore, fault, sizeof fault);
     Printf("FRU not written: %s.\n", fault);
     return kStatusFailed;
   }
-  if (!BuildFruImage()) {
-    Printf("FRU not written: an area would start beyond offset 2040.\n");
+  if (!BuildFruImage(fru.fieldStore, fru1Mode, &fru.writeImage)) {
+    Printf("FRU not written: an area would start beyond offset %zu.\n", kFruLastAreaOffset);
     return kStatusFailed;
   }
-  if (WriteImageLength > FruImageSize) {
+  if (fru.writeImage.length > fru.image.size) {
     Printf("FRU not written: the new FRU data (%d bytes) exceed the FRU size (%d bytes).\n",
-           static_cast<int>(WriteImageLength), static_cast<int>(FruImageSize));
+           static_cast<int>(fru.writeImage.length), static_cast<int>(fru.image.size));
     return kStatusFailed;
   }
 
   uint8_t cc = UnlockFru();
-  if (cc != kCcSuccess) {
-    Printf("Unlock FRU error, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = WriteImageChunks(static_cast<size_t>(FruImageSize));
-  if (cc != kCcSuccess) {
-    Printf("Write FRU error, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Unlock FRU error", cc);
+  cc = WriteImageChunks(fru, fru1Mode, static_cast<size_t>(fru.image.size));
+  if (cc != kCcSuccess) return ReportFailure("Write FRU error", cc);
   cc = LockFru();
-  if (cc != kCcSuccess) {
-    Printf("Lock FRU error, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  return ListFru();
+  if (cc != kCcSuccess) return ReportFailure("Lock FRU error", cc);
+  return ListFru(fru, fru1Mode);
 }

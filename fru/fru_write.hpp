@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "fru/fru_access.hpp"
 #include "fru/fru_layout.hpp"
 
 // The calendar fields of a board date as struct tm holds them: years since
@@ -22,19 +23,22 @@ FruDateFields ParseFruDateText(const char* text);
 // earlier moment, the low 24 bits for a later one.
 void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]);
 
-// The line a value the FRU cannot take is refused with (status 12, before any
-// request), or nullptr: over 63 characters, one character alone (C1h would end
-// the area), a chassis type with no hexadecimal digit, BV without -fru1.
-const char* FruValueRefusal(const char* code, const char* value);
+// Prints the line a value the FRU cannot take is refused with (status 12,
+// before any request) and returns true: over 63 characters, one character
+// alone (C1h would end the area), a chassis type with no hexadecimal digit, BV
+// without -fru1.
+bool RefuseFruValue(const char* code, const char* value, bool fru1Mode);
 
-// Stores value in FruFieldStore as the field code (case ignored) says and sets
-// that area's flag; prints the date format lines for a BDT value that is not
-// 12 characters long, and then changes nothing.
-void SetFruFieldValue(const char* code, const char* value);
+// Stores value in the decoded FRU as the field code (case ignored) says and
+// sets that area's flag; prints the date format lines for a BDT value that is
+// not 12 characters long, and then changes nothing.
+void SetFruFieldValue(FruFieldSet& store, const char* code, const char* value);
 
-// code: a FRU field code (case ignored); value: its new text. The exit status:
-// 0; 11 after printing the failure line (a failed exchange, or a FRU that is not
-// rebuilt because it cannot be held whole or the new image does not fit); 12
-// after refusing a value the FRU cannot take, before any request. Also what the
-// update from SMBIOS tables writes its field with.
-int WriteFruField(const char* code, const char* value);
+// code: a FRU field code (case ignored); value: its new text. Reads and decodes
+// the whole FRU, changes the field, rebuilds the whole image, writes it
+// between the OEM unlock and lock in 8-byte chunks, and lists the FRU. The exit
+// status: 0; 11 after printing the failure line (a failed exchange, or a FRU
+// that is not rebuilt because it cannot be held whole or the new image does not
+// fit); 12 after refusing a value the FRU cannot take, before any request. Also
+// what the update from SMBIOS tables writes its field with.
+int WriteFruField(FruSession& fru, bool fru1Mode, const char* code, const char* value);

@@ -56,7 +56,7 @@ bool IsSmbiosUpdateCode(const char* word, bool) { return FindSmbiosSelector(word
 
 SmbiosTemplateRead ReadSmbiosTemplateValue(const char* fileName, uint8_t sectionType, uint8_t lineIndex, char* value,
                                            size_t capacity) {
-  static FileStream stream;
+  FileStream stream;
   if (!OpenFileStream(&stream, fileName, FileMode::ReadText)) return SmbiosTemplateRead::FileMissing;
   char line[kLineBufferSize];
   uint8_t currentSection = 0;
@@ -79,7 +79,7 @@ SmbiosTemplateRead ReadSmbiosTemplateValue(const char* fileName, uint8_t section
   return TakeValue(line, value, capacity);
 }
 
-int UpdateFruFromSmbios(const char* code) {
+int UpdateFruFromSmbios(FruSession& fru, bool fru1Mode, const char* code) {
   const SmbiosSelector* selector = FindSmbiosSelector(code);
   if (selector == nullptr) {
     Printf("Invalid parameters.\n");
@@ -108,7 +108,7 @@ int UpdateFruFromSmbios(const char* code) {
                selector->code);
         return kStatusFailed;
       }
-      return WriteFruField(selector->fruField, value);
+      return WriteFruField(fru, fru1Mode, selector->fruField, value);
     case SmbiosTemplateRead::FileMissing:
       Printf("Not found SmbiosTemplate file\n");
       return kStatusFailed;

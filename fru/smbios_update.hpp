@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fru/fru_access.hpp"
 #include "fru/fru_layout.hpp"
 
 struct SmbiosSelector {
@@ -62,4 +63,4 @@ SmbiosTemplateRead ReadSmbiosTemplateValue(const char* fileName, uint8_t section
 // WriteFruField, or 11 after one failure line with nothing written to the FRU
 // (also for a value the field write would refuse: longer than 63 characters,
 // or a single character).
-int UpdateFruFromSmbios(const char* selector);
+int UpdateFruFromSmbios(FruSession& fru, bool fru1Mode, const char* selector);

@@ -9,11 +9,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "fru/fru_access.hpp"
 #include "fru/fru_build.hpp"
+#include "fru/fru_display.hpp"
 #include "fru/fru_model.hpp"
 #include "fru/fru_write.hpp"
 #include "fuzz/fuzz_input.hpp"
@@ -41,34 +43,37 @@ bool SameCustom(const FruCustomBytes& a, const FruCustomBytes& b) {
   return a.count == b.count && std::memcmp(a.bytes, b.bytes, a.count) == 0;
 }
 
-// The decoded FRU, copied out of the process-wide tables.
+// The decoded FRU, copied out of the run state.
 struct Decoded {
   FruFieldSet store;
   std::vector<uint8_t> internalUse;
   std::vector<std::vector<uint8_t>> multiRecords;
 };
 
-Decoded Capture() {
-  Decoded d{FruFieldStore, std::vector<uint8_t>(InternalUseBytes, InternalUseBytes + InternalUseLength), {}};
-  for (size_t i = 0; i < MultiRecordCount; ++i) {
-    const size_t length = std::min<size_t>(kMultiRecordHeaderBytes + MultiRecordTable[i][2], kMultiRecordEntryBytes);
-    d.multiRecords.emplace_back(MultiRecordTable[i], MultiRecordTable[i] + length);
+Decoded Capture(const FruFieldSet& store) {
+  Decoded d{store, std::vector<uint8_t>(store.internalUseBytes, store.internalUseBytes + store.internalUseLength), {}};
+  for (size_t i = 0; i < store.multiRecordCount; ++i) {
+    const uint8_t* entry = store.multiRecordTable[i];
+    const size_t length = std::min<size_t>(kMultiRecordHeaderBytes + entry[2], kMultiRecordEntryBytes);
+    d.multiRecords.emplace_back(entry, entry + length);
   }
   return d;
 }
 
-void CheckChecksums() {
-  if (WriteImageLength < 8 || WriteImageLength > static_cast<int32_t>(kWriteImageCapacity)) Finding("image length");
+void CheckChecksums(const WriteImage& image) {
+  const int32_t imageLength = image.length;
+  const uint8_t* bytes = image.bytes;
+  if (imageLength < 8 || imageLength > static_cast<int32_t>(kWriteImageCapacity)) Finding("image length");
   uint8_t sum = 0;
-  for (int i = 0; i < 8; ++i) sum = static_cast<uint8_t>(sum + WriteImage[i]);
+  for (int i = 0; i < 8; ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
   if (sum != 0) Finding("header checksum");
   for (int area = 2; area <= 4; ++area) {  // chassis, board, product
-    if (WriteImage[area] == 0) continue;
-    const size_t start = WriteImage[area] * 8u;
-    const size_t length = WriteImage[start + 1] * 8u;
-    if (length == 0 || start + length > static_cast<size_t>(WriteImageLength)) Finding("area extent");
+    if (bytes[area] == 0) continue;
+    const size_t start = bytes[area] * 8u;
+    const size_t length = bytes[start + 1] * 8u;
+    if (length == 0 || start + length > static_cast<size_t>(imageLength)) Finding("area extent");
     sum = 0;
-    for (size_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + WriteImage[start + i]);
+    for (size_t i = 0; i < length; ++i) sum = static_cast<uint8_t>(sum + bytes[start + i]);
     if (sum != 0) Finding("area checksum");
   }
 }
@@ -143,34 +148,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> image = input.Rest();
 
   fuzz::Machine machine;
+  auto fru = std::make_unique<FruSession>();  // a fresh run's
   fuzz::RunCore(machine, [&] {
-    fru1Mode = fru1;
     // The FRU as a read of the reported size would leave it.
-    FruImageSize = reportedSize;
-    FruInventoryInfo[0] = static_cast<uint8_t>(reportedSize);
-    FruInventoryInfo[1] = static_cast<uint8_t>(reportedSize >> 8);
-    if (!image.empty()) std::memcpy(FruImage, image.data(), std::min(image.size(), kFruImageCapacity));
-    FruImageShortReply = image.size() < std::min<size_t>(reportedSize, kFruImageCapacity);
+    fru->inventoryInfo = {reportedSize, kFruAccessByBytes};
+    fru->image.size = reportedSize;
+    if (!image.empty()) std::memcpy(fru->image.bytes, image.data(), std::min(image.size(), kFruImageCapacity));
+    fru->image.shortReply = image.size() < std::min<size_t>(reportedSize, kFruImageCapacity);
 
-    ParseFruImage(true);
-    ParseFruImage(false);
-    if (FruValueRefusal(code, value.c_str()) != nullptr) return 0;
-    const bool whole = FruParseFault == FruModelFault::None;
-    const Decoded before = Capture();
-    SetFruFieldValue(code, value.c_str());
-    if (!whole || !BuildFruImage()) return 0;
-    CheckChecksums();
-    if (WriteImageLength > static_cast<int32_t>(kFruImageCapacity)) return 0;
+    DecodeFruImage(fru->image, fru1, &fru->fieldStore);
+    PrintFruListing(fru->fieldStore, fru1);
+    if (RefuseFruValue(code, value.c_str(), fru1)) return 0;
+    const bool whole = fru->fieldStore.fault == FruModelFault::None;
+    const Decoded before = Capture(fru->fieldStore);
+    SetFruFieldValue(fru->fieldStore, code, value.c_str());
+    if (!whole || !BuildFruImage(fru->fieldStore, fru1, &fru->writeImage)) return 0;
+    CheckChecksums(fru->writeImage);
+    if (fru->writeImage.length > static_cast<int32_t>(kFruImageCapacity)) return 0;
 
     // Decode what would be written, as the next read of the FRU would.
-    const int32_t length = WriteImageLength;
-    std::memset(FruImage, 0, sizeof FruImage);
-    std::memcpy(FruImage, WriteImage, static_cast<size_t>(length));
-    FruImageSize = length;
-    FruImageShortReply = false;
-    ParseFruImage(false);
-    if (FruParseFault != FruModelFault::None) Finding("the rebuilt image does not decode whole");
-    CheckUnchanged(before, Capture(), code);
+    const int32_t length = fru->writeImage.length;
+    std::memset(fru->image.bytes, 0, sizeof fru->image.bytes);
+    std::memcpy(fru->image.bytes, fru->writeImage.bytes, static_cast<size_t>(length));
+    fru->image.size = length;
+    fru->image.shortReply = false;
+    DecodeFruImage(fru->image, fru1, &fru->fieldStore);
+    if (fru->fieldStore.fault != FruModelFault::None) Finding("the rebuilt image does not decode whole");
+    CheckUnchanged(before, Capture(fru->fieldStore), code);
     return 0;
   });
   return 0;

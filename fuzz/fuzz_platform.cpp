@@ -1,6 +1,5 @@
 #include "fuzz/fuzz_platform.hpp"
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,17 +21,12 @@ struct PlatformFile {
   const std::vector<uint8_t>& Bytes() const { return writing ? written : *reading; }
 };
 
-extern "C" char __tolvane_state_start[];
-extern "C" char __tolvane_state_end[];
-
 namespace fuzz {
 namespace {
 
 Machine* Current = nullptr;
-std::jmp_buf ExitJump;
 bool Bound = false;
-// Files the core opened and did not close (a run ended by ExitProcess), freed
-// after the run.
+// Files the core opened and did not close, freed after the run.
 std::vector<PlatformFile*> OpenFiles;
 
 void FreeOpenFiles() {
@@ -43,44 +37,14 @@ void FreeOpenFiles() {
 constexpr size_t kConsoleLimit = 1 << 20;
 constexpr size_t kFileLimit = 1 << 20;  // a file larger than this is not written further
 
-// The core's state as the process started, before any core code ran (the core
-// has no constructors). The state lies between the two linker symbols; ASan's
-// redzones between its tables are poisoned, so the copies go byte by byte
-// without instrumentation rather than through memcpy.
-__attribute__((no_sanitize("address", "undefined"))) void CopyBytesUnchecked(volatile char* to, volatile const char* from,
-                                                                            size_t length) {
-  for (size_t i = 0; i < length; ++i) to[i] = from[i];
-}
-
-const std::vector<char>& PristineState() {
-  static const std::vector<char> pristine = [] {
-    std::vector<char> copy(static_cast<size_t>(__tolvane_state_end - __tolvane_state_start));
-    CopyBytesUnchecked(copy.data(), __tolvane_state_start, copy.size());
-    return copy;
-  }();
-  return pristine;
-}
-
 }  // namespace
 
 Machine& CurrentMachine() { return *Current; }
 
-void ResetCoreState() {
-  const std::vector<char>& pristine = PristineState();
-  CopyBytesUnchecked(__tolvane_state_start, pristine.data(), pristine.size());
-}
-
 int RunCore(Machine& machine, const std::function<int()>& entry) {
-  ResetCoreState();
   Current = &machine;
   Bound = false;
-  int status = 0;
-  const int jumped = setjmp(ExitJump);
-  if (jumped == 0) {
-    status = entry();
-  } else {
-    status = jumped - 1;
-  }
+  const int status = entry();
   FreeOpenFiles();
   Current = nullptr;
   return status;
@@ -121,6 +85,9 @@ bool BindPortAccess() {
   fuzz::Bound = Current->ports != nullptr;
   return fuzz::Bound;
 }
+
+// A machine without ports stands for firmware without the protocol.
+const char* PortAccessUnavailableText() { return "No PCI Root Bridge I/O protocol found."; }
 
 uint8_t PortRead8(uint16_t port) {
   if (!fuzz::Bound) std::abort();  // the core must not use an empty binding
@@ -208,5 +175,3 @@ int RunCommandLine(const char* commandLine) {
   if (!Current->shell || commandLine == nullptr) return -1;
   return Current->shell(commandLine, Current->files);
 }
-
-void ExitProcess(int status) { std::longjmp(fuzz::ExitJump, status + 1); }

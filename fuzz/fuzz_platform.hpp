@@ -1,8 +1,8 @@
 // The platform seam for the fuzz targets: files in memory (so no input can
 // touch the host's file system, whatever names it gives), console text kept
-// in memory, stalls on a virtual clock, ports through a simulated KCS
-// interface, and ExitProcess that returns to the target. Each run of the core
-// starts from the state of a fresh process (fuzz/process_state.ld).
+// in memory, stalls on a virtual clock, and ports through a simulated KCS
+// interface. Each run of the core starts from a fresh run state, which the
+// target constructs for it.
 #pragma once
 
 #include <cstdint>
@@ -43,14 +43,8 @@ struct Machine {
 // The machine the seam works on during RunCore.
 Machine& CurrentMachine();
 
-// Restores the core's process-wide state to that of a fresh process, then runs
-// entry (ToolMain, CompanionMain...) on the machine; the exit status, also when
-// the core ends the run with ExitProcess.
+// Runs entry (ToolMain, CompanionMain...) on the machine; its exit status.
 int RunCore(Machine& machine, const std::function<int()>& entry);
-
-// Restores the core's process-wide state only (for targets that call core
-// functions directly).
-void ResetCoreState();
 
 // The generated event text data files (the build tree's), loaded once.
 const FileSystem& EventDataFiles();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -30,7 +31,8 @@ void RunTool(Machine& machine, const Scenario& scenario, FuzzInput& script, cons
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   const int argc = static_cast<int>(words.size());
-  CheckExitStatus(RunCore(machine, [&argv, argc] { return ToolMain(argc, argv.data()); }));
+  auto run = std::make_unique<RunState>();  // a fresh run
+  CheckExitStatus(RunCore(machine, [&argv, argc, &run] { return ToolMain(argc, argv.data(), *run); }));
   machine.ports = nullptr;
 }
 

@@ -1,10 +1,11 @@
 #include "lan/lan_address.hpp"
 
-#include "support/exit_status.hpp"
 #include "lan/address_text.hpp"
 #include "lan/lan_parameters.hpp"
 #include "platform/platform.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
@@ -16,65 +17,63 @@ constexpr uint32_t kApplyWaitUs = 6000000;
 struct Ipv4Setting {
   uint8_t selector;
   uint8_t (*read)(char* text);
-  const char* sourceFailure;
+  const char* label;          // "<label>=<address>"
+  const char* readFailure;    // the failure line's start when the value cannot be read
+  const char* sourceFailure;  // ... when the address source cannot be read
   const char* refusal;
   const char* formatError;
   const char* setFailure;
-  const char* readFailure;
-  const char* valueLine;
 };
 
 constexpr Ipv4Setting kIpAddressSetting = {
     kLanParamIpAddress,
     ReadLanIpAddress,
-    "Failed to determine lan source, Completion Code=%02Xh\n",
+    "IP",
+    "Failed to get IP Address",
+    "Failed to determine lan source",
     "IP address can not be changed because DHCP option is enabled.\n",
     "Not a valid IP address format.\n",
-    "Failed to set IP address, Completion Code=%02Xh\n",
-    "Failed to get IP Address, Completion Code=%02Xh\n",
-    "IP=%s\n",
+    "Failed to set IP address",
 };
 constexpr Ipv4Setting kSubnetMaskSetting = {
     kLanParamSubnetMask,
     ReadLanSubnetMask,
-    "Failed to determine IP address source, Completion Code=%02Xh\n",
+    "Subnet Mask",
+    "Failed to get subnet mask",
+    "Failed to determine IP address source",
     "Subnet mask can not be changed because DHCP option is enabled.\n",
     "Subnet Mask format error.\n",
-    "Failed to set subnet mask, Completion Code=%02Xh\n",
-    "Failed to get subnet mask, Completion Code=%02Xh\n",
-    "Subnet Mask=%s\n",
+    "Failed to set subnet mask",
 };
 constexpr Ipv4Setting kGatewaySetting = {
     kLanParamDefaultGateway,
     ReadLanGateway,
-    "Failed to determine IP address source, Completion Code=%02Xh\n",
+    "Gateway",
+    "Failed to get gateway IP Address",
+    "Failed to determine IP address source",
     "Gateway can not be changed because DHCP option is enabled.\n",
     "Not a valid IP address format.\n",
-    "Failed to set gateway IP address, Completion Code=%02Xh\n",
-    "Failed to get gateway IP Address, Completion Code=%02Xh\n",
-    "Gateway=%s\n",
+    "Failed to set gateway IP address",
 };
 
-// Prints line with the value read, or failureLine with the completion code.
-int ShowValue(uint8_t (*read)(char* text), const char* line, const char* failureLine) {
-  char text[kIpTextSize];
+// "<label>=<value>" with the value read, or the failure line.
+int ShowValue(uint8_t (*read)(char* text), const char* label, const char* failure) {
+  char text[kMacTextSize];
   const uint8_t cc = read(text);
-  if (cc != kCcSuccess) {
-    Printf(failureLine, cc);
-    return kStatusFailed;
-  }
-  Printf(line, text);
+  if (cc != kCcSuccess) return ReportFailure(failure, cc);
+  Printf("%s=%s\n", label, text);
   return kStatusSuccess;
 }
+
+int ShowSetting(const Ipv4Setting& setting) { return ShowValue(setting.read, setting.label, setting.readFailure); }
+
+int ShowMacAddress() { return ShowValue(ReadLanMacAddress, "MAC", "Failed to get MAC Address"); }
 
 // A static address can be changed; one from DHCP or elsewhere is the BMC's to manage.
 int SetIpv4(const Ipv4Setting& setting, const char* text) {
   int dhcpEnabled = 0;
   uint8_t cc = ReadIpAddressSource(&dhcpEnabled);
-  if (cc != kCcSuccess) {
-    Printf(setting.sourceFailure, cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure(setting.sourceFailure, cc);
   if (dhcpEnabled == 1) {
     Printf("%s", setting.refusal);
     return kStatusFailed;
@@ -85,29 +84,15 @@ int SetIpv4(const Ipv4Setting& setting, const char* text) {
     return kStatusInvalidOperand;
   }
   cc = SetLanParameter(setting.selector, bytes, sizeof bytes);
-  if (cc != kCcSuccess) {
-    Printf(setting.setFailure, cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure(setting.setFailure, cc);
   StallMicroseconds(kApplyWaitUs);
-  return ShowValue(setting.read, setting.valueLine, setting.readFailure);
-}
-
-int ShowMacAddress() {
-  char mac[kMacTextSize];
-  const uint8_t cc = ReadLanMacAddress(mac);
-  if (cc != kCcSuccess) {
-    Printf("Failed to get MAC Address, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  Printf("MAC=%s\n", mac);
-  return kStatusSuccess;
+  return ShowSetting(setting);
 }
 
 }  // namespace
 
 int ShowIpAndMac() {
-  const int status = ShowValue(ReadLanIpAddress, "IP=%s\n", "Failed to get IP Address, Completion Code=%02Xh\n");
+  const int status = ShowSetting(kIpAddressSetting);
   if (status != kStatusSuccess) return status;
   return ShowMacAddress();
 }
@@ -116,13 +101,9 @@ int SetIpAddress(const char* text) { return SetIpv4(kIpAddressSetting, text); }
 int SetSubnetMask(const char* text) { return SetIpv4(kSubnetMaskSetting, text); }
 int SetGateway(const char* text) { return SetIpv4(kGatewaySetting, text); }
 
-int ShowSubnetMask() {
-  return ShowValue(ReadLanSubnetMask, "Subnet Mask=%s\n", "Failed to get subnet mask, Completion Code=%02Xh\n");
-}
+int ShowSubnetMask() { return ShowSetting(kSubnetMaskSetting); }
 
-int ShowGateway() {
-  return ShowValue(ReadLanGateway, "Gateway=%s\n", "Failed to get gateway IP Address, Completion Code=%02Xh\n");
-}
+int ShowGateway() { return ShowSetting(kGatewaySetting); }
 
 int SetMacAddress(const char* text) {
   uint8_t mac[6];
@@ -131,10 +112,7 @@ int SetMacAddress(const char* text) {
     return kStatusInvalidOperand;
   }
   const uint8_t cc = SetLanParameter(kLanParamMacAddress, mac, sizeof mac);
-  if (cc != kCcSuccess) {
-    Printf("Failed to set MAC address, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Failed to set MAC address", cc);
   StallMicroseconds(kApplyWaitUs);
   return ShowMacAddress();
 }
@@ -142,21 +120,15 @@ int SetMacAddress(const char* text) {
 int ShowDhcpState() {
   int dhcpEnabled = 0;
   const uint8_t cc = ReadIpAddressSource(&dhcpEnabled);
-  if (cc != kCcSuccess) {
-    Printf("Failed to determine IP address source, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Failed to determine IP address source", cc);
   Printf("%s", dhcpEnabled == 1 ? "DHCP is currently enabled.\n" : "DHCP is currently disabled.\n");
   return kStatusSuccess;
 }
 
-int SetDhcp(int enable) {
-  const uint8_t source = enable == 1 ? kIpSourceDhcp : kIpSourceStatic;
+int SetDhcp(bool enable) {
+  const uint8_t source = enable ? kIpSourceDhcp : kIpSourceStatic;
   const uint8_t cc = SetLanParameter(kLanParamIpAddressSource, &source, 1);
-  if (cc != kCcSuccess) {
-    Printf("Failed to %s DHCP, Completion Code=%02Xh\n", EnableWord(enable), cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure(enable ? "Failed to enable DHCP" : "Failed to disable DHCP", cc);
   Printf("Successfully %s DHCP.\n", EnableWord(enable));
   return kStatusSuccess;
 }

@@ -7,6 +7,6 @@ int SetMacAddress(const char* text);
 int ShowSubnetMask();
 int SetSubnetMask(const char* text);
 int ShowDhcpState();
-int SetDhcp(int enable);
+int SetDhcp(bool enable);
 int ShowGateway();
 int SetGateway(const char* text);

@@ -4,12 +4,12 @@
 #include "support/format.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
-constexpr uint32_t kRevisionBytes = 1;  // every Get response starts with the parameter revision
 constexpr uint32_t kMaxParameterBytes = 16;
+constexpr uint8_t kNoSetSelector = 0x00;
+constexpr uint8_t kNoBlockSelector = 0x00;
 
 uint8_t ReadDottedQuad(uint8_t selector, char* text) {
   uint8_t value[4];
@@ -22,13 +22,17 @@ uint8_t ReadDottedQuad(uint8_t selector, char* text) {
 
 uint8_t GetLanParameter(uint8_t selector, uint8_t* value, uint32_t length) {
   // Channel in bits 3:0 with bit 7 clear: the value, not only the revision.
-  const uint8_t request[] = {kLanChannel, selector, 0x00 /*set selector*/, 0x00 /*block selector*/};
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnTransport, kCmdGetLanConfigurationParameters, request, response,
-                                        &count, kRevisionBytes + length);
-  if (cc == kCcSuccess) CopyBytes(value, response + kRevisionBytes, length);
-  return cc;
+  const uint8_t request[] = {kLanChannel, selector, kNoSetSelector, kNoBlockSelector};
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(kNetFnTransport, kCmdGetLanConfigurationParameters, request, &reply);
+  ByteReader reader = reply.Reader();
+  reader.Skip(1);  // every Get reply starts with the parameter revision
+  uint8_t bytes[kMaxParameterBytes];
+  const std::span<uint8_t> wanted(bytes, length < kMaxParameterBytes ? length : kMaxParameterBytes);
+  reader.Copy(wanted);
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result == kCcSuccess) CopyBytes(value, bytes, wanted.size());
+  return result;
 }
 
 uint8_t SetLanParameter(uint8_t selector, const uint8_t* value, uint32_t length) {

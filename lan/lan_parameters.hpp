@@ -22,7 +22,7 @@ inline constexpr uint8_t kIpSourceStatic = 0x01;
 inline constexpr uint8_t kIpSourceDhcp = 0x02;
 
 // The word the LAN commands print for an on/off switch.
-inline const char* EnableWord(int enable) { return enable == 1 ? "enable" : "disable"; }
+inline const char* EnableWord(bool enable) { return enable ? "enable" : "disable"; }
 
 // Reads length data bytes of a parameter (after its revision byte) into value.
 // Returns the completion code; value is written only on success.

@@ -1,12 +1,11 @@
 #include "lan/vlan_arp.hpp"
 
-#include "support/exit_status.hpp"
 #include "lan/lan_parameters.hpp"
+#include "support/bytes.hpp"
+#include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi_defs.hpp"
-
-int VlanEnabled;
-int VlanId;
 
 namespace {
 
@@ -15,14 +14,17 @@ namespace {
 constexpr uint8_t kGratuitousArpOn = 0x01;
 constexpr uint8_t kGratuitousArpOff = 0x00;
 
-// Parameter 14h byte 2: bit 7 enables tagging, bits 3:0 are the ID's high nibble.
+// Parameter 14h: the ID's low byte, then bit 7 enabling tagging and bits 3:0
+// the ID's high nibble.
 constexpr uint8_t kVlanEnableBit = 0x80;
 constexpr uint8_t kVlanIdHighMask = 0x0F;
 
+constexpr const char kVlanReadFailure[] = "Failed to get VLan status";
+
 }  // namespace
 
-int SetGratuitousArp(int enable) {
-  const uint8_t value = enable == 1 ? kGratuitousArpOn : kGratuitousArpOff;
+int SetGratuitousArp(bool enable) {
+  const uint8_t value = enable ? kGratuitousArpOn : kGratuitousArpOff;
   const uint8_t cc = SetLanParameter(kLanParamArpControl, &value, 1);
   if (cc == kCcSuccess) {
     Printf("Successfully %s Gratuitous ARP.\n", EnableWord(enable));
@@ -30,46 +32,38 @@ int SetGratuitousArp(int enable) {
   }
   if (cc == kCcParameterNotSupported) {
     Printf("Gratuitous ARP is not supported for this BMC.\n");
-  } else {
-    Printf("Failed to %s Gratuitous ARP, Completion Code=%02Xh\n", EnableWord(enable), cc);
+    return kStatusFailed;
   }
-  return kStatusFailed;
+  return ReportFailure(enable ? "Failed to enable Gratuitous ARP" : "Failed to disable Gratuitous ARP", cc);
 }
 
-uint8_t ReadVlanState() {
+uint8_t ReadVlanState(VlanState* state) {
   uint8_t value[2];
   const uint8_t cc = GetLanParameter(kLanParamVlanId, value, sizeof value);
   if (cc == kCcSuccess) {
-    VlanEnabled = (value[1] & kVlanEnableBit) == kVlanEnableBit ? 1 : 0;
-    VlanId = (value[1] & kVlanIdHighMask) * 256 + value[0];
+    state->enabled = (value[1] & kVlanEnableBit) == kVlanEnableBit;
+    state->id = (value[1] & kVlanIdHighMask) << kBitsPerByte | value[0];
   }
   return cc;
 }
 
 int ShowVlanState() {
-  const uint8_t cc = ReadVlanState();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get VLan status, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  Printf("VLAN is now %s.\n", VlanEnabled == 1 ? "enabled" : "disabled");
-  if (VlanEnabled == 1) Printf("Tag: %d\n", VlanId);
+  VlanState state{};
+  const uint8_t cc = ReadVlanState(&state);
+  if (cc != kCcSuccess) return ReportFailure(kVlanReadFailure, cc);
+  Printf("VLAN is now %s.\n", state.enabled ? "enabled" : "disabled");
+  if (state.enabled) Printf("Tag: %d\n", state.id);
   return kStatusSuccess;
 }
 
-int SetVlan(int enable, int tag) {
-  uint8_t cc = ReadVlanState();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get VLan status, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  if (tag > 0) VlanId = tag;
-  const uint8_t value[2] = {static_cast<uint8_t>(VlanId & 0xFF),
-                            static_cast<uint8_t>((VlanId >> 8) | (enable == 1 ? kVlanEnableBit : 0))};
+int SetVlan(bool enable, int tag) {
+  VlanState state{};
+  uint8_t cc = ReadVlanState(&state);
+  if (cc != kCcSuccess) return ReportFailure(kVlanReadFailure, cc);
+  const int id = tag > 0 ? tag : state.id;
+  const uint8_t value[2] = {static_cast<uint8_t>(id & kByteMask),
+                            static_cast<uint8_t>((id >> kBitsPerByte) | (enable ? kVlanEnableBit : 0))};
   cc = SetLanParameter(kLanParamVlanId, value, sizeof value);
-  if (cc != kCcSuccess) {
-    Printf("Failed to set VLan status, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
+  if (cc != kCcSuccess) return ReportFailure("Failed to set VLan status", cc);
   return ShowVlanState();
 }

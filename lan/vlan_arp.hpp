@@ -3,13 +3,15 @@
 
 #include <cstdint>
 
-// The last VLAN state read or set.
-extern int VlanEnabled;
-extern int VlanId;
-
-int SetGratuitousArp(int enable);
+int SetGratuitousArp(bool enable);
 int ShowVlanState();
 // tag 1..4094 sets that ID; 0 keeps the ID the BMC holds.
-int SetVlan(int enable, int tag);
-// Reads parameter 14h into VlanEnabled and VlanId; the completion code.
-uint8_t ReadVlanState();
+int SetVlan(bool enable, int tag);
+
+// LAN parameter 14h as the tool reads it.
+struct VlanState {
+  bool enabled;
+  int id;  // 12 bits
+};
+// Reads parameter 14h; the completion code, *state written only on success.
+uint8_t ReadVlanState(VlanState* state);

@@ -15,6 +15,9 @@
 // returns false when no port access is available, and then PortRead8 and
 // PortWrite8 must not be called until a later bind succeeds.
 bool BindPortAccess();
+// Why BindPortAccess failed, in the binding's words: one sentence, without the
+// "Error: " the transport puts before it and without a line end.
+const char* PortAccessUnavailableText();
 
 // One byte from / to an x86 I/O port through the current binding.
 uint8_t PortRead8(uint16_t port);
@@ -77,6 +80,3 @@ bool FindSmbiosTable(SmbiosTableBytes* tables);
 // Runs one command line of the enclosing shell; its status, or -1 when it could
 // not be started.
 int RunCommandLine(const char* commandLine);
-
-// Ends the run at once with the given exit status (output already written stays).
-[[noreturn]] void ExitProcess(int status);

@@ -14,27 +14,37 @@ inline constexpr uint8_t kCmdGetSdr = 0x23;
 inline constexpr int kSdrSlotCount = 128;
 inline constexpr size_t kSdrSlotSize = 256;
 
-// The record count the BMC reported (Get SDR Repository Info bytes 1-2).
-extern int32_t SdrRecordCount;
-// The Reserve SDR Repository reply as received (LS byte first); 0000h until a
-// reservation succeeded.
-extern uint8_t SdrReservationId[2];
-// Slot i holds the i-th record read, from its record ID on; bytes past the
-// record stay 00h.
-extern uint8_t SdrRecordTable[kSdrSlotCount][kSdrSlotSize];
+// The repository as one run reads it: at most once, never freed.
+struct SdrRepository {
+  // SdrRecordCount: the record count the BMC reported (Get SDR Repository Info
+  // bytes 1-2).
+  int32_t recordCount;
+  // SdrReservationId: the Reserve SDR Repository reply; 0000h until a
+  // reservation succeeded.
+  uint16_t reservationId;
+  // SdrRecordTable: slot i holds the i-th record read, from its record ID on;
+  // bytes past the record stay 00h.
+  uint8_t recordTable[kSdrSlotCount][kSdrSlotSize];
 
-// Each returns the completion code of its exchange and prints nothing.
-uint8_t GetSdrRepositoryInfo();
-uint8_t ReserveSdrRepository();
+  // The records a reader may visit: recordCount bounded by the table, 0 when
+  // the count is 0 or less.
+  int VisibleRecordCount() const {
+    if (recordCount <= 0) return 0;
+    return recordCount < kSdrSlotCount ? recordCount : kSdrSlotCount;
+  }
+};
+
+// Each returns the completion code of its exchange and prints nothing. The
+// repository information and the reservation are taken as they came: a short
+// successful reply leaves its missing bytes 00h.
+uint8_t GetSdrRepositoryInfo(SdrRepository& sdr);
+uint8_t ReserveSdrRepository(SdrRepository& sdr);
 // One whole-record Get SDR per record, chained by the next record IDs, until
-// SdrRecordCount records are read or the table is full (kSdrSlotCount: a
+// recordCount records are read or the table is full (kSdrSlotCount: a
 // repository reporting more records gives the first kSdrSlotCount); the first
-// non-zero completion code ends it.
-uint8_t ReadSdrRecords();
-
-// The records a reader may visit: SdrRecordCount bounded by the table, 0 when
-// the count is 0 or less.
-int SdrVisibleRecordCount();
+// non-zero completion code ends it, and a reply without the next record ID
+// gives CEh.
+uint8_t ReadSdrRecords(SdrRepository& sdr);
 
 // Full sensor record fields (byte offsets from the record ID).
 inline constexpr size_t kSdrRecordTypeByte = 3;

@@ -5,9 +5,11 @@
 
 #include "sdr/sdr_repository.hpp"
 #include "sdr/sensor_reading.hpp"
+#include "support/bytes.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "support/math.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi_defs.hpp"
 
 namespace {
@@ -41,29 +43,25 @@ struct DiscreteState {
   bool available;
   bool fail;
 };
-using DiscreteRule = DiscreteState (*)(const uint8_t (&reading)[kSensorReadingBytes]);
+using DiscreteRule = DiscreteState (*)(const SensorReading& reading);
 
 // Any asserted state is a failure.
-DiscreteState AnyStateFails(const uint8_t (&reading)[kSensorReadingBytes]) {
-  const uint8_t s = reading[kSensorStateByte];
-  return {s, true, s != 0};
-}
+DiscreteState AnyStateFails(const SensorReading& reading) { return {reading.state, true, reading.state != 0}; }
 
 // Power supply (IPMI 2.0 table 42-3, offset 0): presence detected alone is
 // the healthy state.
-DiscreteState PresenceAloneIsHealthy(const uint8_t (&reading)[kSensorReadingBytes]) {
+DiscreteState PresenceAloneIsHealthy(const SensorReading& reading) {
   constexpr uint8_t kPresenceDetected = 0x01;
-  const uint8_t s = reading[kSensorStateByte];
+  const uint8_t s = reading.state;
   return {s, true, s != 0 && s != kPresenceDetected};
 }
 
 // The OEM sensor's levels: 00h Low, 01h Medium, 02h High, 04h Overheat. An
 // unavailable reading counts as state 07h, which is none of them.
-DiscreteState OemLevel(const uint8_t (&reading)[kSensorReadingBytes]) {
+DiscreteState OemLevel(const SensorReading& reading) {
   constexpr uint8_t kUnavailableState = 0x07;
   constexpr uint8_t kKnownLevels[] = {0x00, 0x01, 0x02, 0x04};
-  const uint8_t s =
-      (reading[kSensorFlagsByte] & kSensorReadingUnavailable) != 0 ? kUnavailableState : reading[kSensorStateByte];
+  const uint8_t s = (reading.flags & kSensorReadingUnavailable) != 0 ? kUnavailableState : reading.state;
   bool known = false;
   for (uint8_t level : kKnownLevels) known = known || s == level;
   return {s, known, false};
@@ -149,16 +147,16 @@ bool FormatHundredths(char* column, double value, const char* unit) {
 double CorrectLimitSign(double limit) {
   int64_t whole = 0;
   if (!TruncateToInt64(limit, &whole)) return limit;
-  const auto lowByte = static_cast<int8_t>(static_cast<uint8_t>(whole & 0xFF));
+  const auto lowByte = static_cast<int8_t>(static_cast<uint8_t>(whole & kByteMask));
   return lowByte < 0 ? lowByte : limit;
 }
 
 void ShowDiscreteSensor(uint8_t sensorNumber, DiscreteRule rule, SensorLine* line) {
-  uint8_t reading[kSensorReadingBytes];
+  SensorReading reading;
   SetText(line->low, kNotAvailable);
   SetText(line->high, kNotAvailable);
   // A failed reading has no state to judge: shown like an unavailable one.
-  if (GetSensorReading(sensorNumber, reading) != kCcSuccess) {
+  if (GetSensorReading(sensorNumber, &reading) != kCcSuccess) {
     SetText(line->reading, kNotAvailable);
     return;
   }
@@ -167,20 +165,21 @@ void ShowDiscreteSensor(uint8_t sensorNumber, DiscreteRule rule, SensorLine* lin
     SetText(line->reading, kNotAvailable);
     return;
   }
-  FormatString(line->reading, kColumnSize, "%02X %02X %02X %02X", reading[kSensorRawByte], reading[kSensorFlagsByte],
-               s.state, reading[kSensorStateHighByte]);
+  FormatString(line->reading, kColumnSize, "%02X %02X %02X %02X", reading.raw, reading.flags, s.state,
+               reading.stateHigh);
   SetText(line->status, s.fail ? kFail : kOk);
 }
 
 // A reading or limit that cannot be shown as a number reads "N/A"; a sensor
 // whose reading cannot be shown gets no status.
-void ShowThresholdSensor(int recordIndex, uint8_t sensorNumber, uint8_t unitCode, SensorLine* line) {
+void ShowThresholdSensor(const uint8_t* record, SensorLine* line) {
+  const uint8_t unitCode = record[kSdrBaseUnitByte];
   const char* unit = UnitTextOf(unitCode);
-  uint8_t presence[kSensorReadingBytes];
-  const uint8_t presenceCc = GetSensorReading(sensorNumber, presence);
-  const bool present = presenceCc != kCcRequestedSensorNotPresent && presence[kSensorRawByte] != kRawReadingAbsent;
+  SensorReading presence;
+  const uint8_t presenceCc = GetSensorReading(record[kSdrSensorNumberByte], &presence);
+  const bool present = presenceCc != kCcRequestedSensorNotPresent && presence.raw != kRawReadingAbsent;
   SensorThresholds thresholds;
-  GetSensorThresholds(recordIndex, sensorNumber, &thresholds);
+  GetSensorThresholds(record, &thresholds);
   double low = thresholds.value[kLowerNonCritical];
   double high = thresholds.value[kUpperNonCritical];
 
@@ -191,7 +190,7 @@ void ShowThresholdSensor(int recordIndex, uint8_t sensorNumber, uint8_t unitCode
       SetText(line->high, kNotAvailable);
       return;
     }
-    const double y = ConvertSensorReading(recordIndex);
+    const double y = ConvertSensorReading(record);
     bool shown = false;
     if (unitCode == kUnitCelsius) {
       low = CorrectLimitSign(low);
@@ -213,7 +212,7 @@ void ShowThresholdSensor(int recordIndex, uint8_t sensorNumber, uint8_t unitCode
     return;
   }
 
-  if (present && FormatHundredths(line->reading, ConvertSensorReading(recordIndex), unit)) {
+  if (present && FormatHundredths(line->reading, ConvertSensorReading(record), unit)) {
     SetText(line->status, kOk);
   } else {
     SetText(line->reading, kNotAvailable);
@@ -224,43 +223,33 @@ void ShowThresholdSensor(int recordIndex, uint8_t sensorNumber, uint8_t unitCode
 
 }  // namespace
 
-void ListSensors() {
+void ListSensors(const SdrRepository& sdr) {
   Printf("Status | (#)Sensor                |      Reading | Low Limit | High Limit\n");
   Printf("------ | ---------                |      ------- | --------- | ----------\n");
-  const int records = SdrVisibleRecordCount();
+  const int records = sdr.VisibleRecordCount();
   for (int i = 0; i < records; ++i) {
-    const uint8_t* record = SdrRecordTable[i];
+    const uint8_t* record = sdr.recordTable[i];
     if (record[kSdrRecordTypeByte] != kSdrFullSensorRecord) continue;
     SensorLine line{};
     char name[kSdrSensorNameSize];
     SdrSensorName(record, name, sizeof name);
     FormatString(line.name, kColumnSize, "(%d) %s", SdrRecordId(record), name);
-    const uint8_t sensorNumber = record[kSdrSensorNumberByte];
     if (const DiscreteRule rule = DiscreteRuleOf(record[kSdrSensorTypeByte])) {
-      ShowDiscreteSensor(sensorNumber, rule, &line);
+      ShowDiscreteSensor(record[kSdrSensorNumberByte], rule, &line);
     } else {
-      ShowThresholdSensor(i, sensorNumber, record[kSdrBaseUnitByte], &line);
+      ShowThresholdSensor(record, &line);
     }
     Printf("%6s | %-24s | %12s | %9s | %10s\n", line.status, line.name, line.reading, line.low, line.high);
   }
 }
 
-int ShowSensors() {
-  uint8_t cc = GetSdrRepositoryInfo();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get SDR repository info, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = ReserveSdrRepository();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get reserve SDR, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = ReadSdrRecords();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get SDR data, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  ListSensors();
+int ShowSensors(SdrRepository& sdr) {
+  uint8_t cc = GetSdrRepositoryInfo(sdr);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get SDR repository info", cc);
+  cc = ReserveSdrRepository(sdr);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get reserve SDR", cc);
+  cc = ReadSdrRecords(sdr);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get SDR data", cc);
+  ListSensors(sdr);
   return kStatusSuccess;
 }

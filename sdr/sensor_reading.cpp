@@ -1,15 +1,11 @@
 #include "sdr/sensor_reading.hpp"
 
 #include "sdr/sdr_repository.hpp"
+#include "support/bytes.hpp"
 #include "support/math.hpp"
-#include "support/text.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
-
-// Get Sensor Thresholds response: the readable mask, then the six bytes.
-constexpr uint32_t kThresholdResponseBytes = 1 + kThresholdCount;
 
 double Reciprocal(double y) { return y == 0 ? Infinity() : 1.0 / y; }
 double Square(double y) { return y * y; }
@@ -30,50 +26,49 @@ constexpr Linearization kLinearizations[] = {
     {0x0B, CubeRoot},
 };
 
-const uint8_t* RecordAt(int recordIndex) {
-  if (recordIndex < 0 || recordIndex >= kSdrSlotCount) return nullptr;
-  return SdrRecordTable[recordIndex];
+// Get Sensor Reading and Get Sensor Thresholds name the sensor alone.
+uint8_t SensorRequest(uint8_t cmd, uint8_t sensorNumber, IpmiResponse* reply) {
+  const uint8_t request[] = {sensorNumber};
+  return IpmiExchange(kNetFnSensorEvent, cmd, request, reply);
 }
 
 }  // namespace
 
-uint8_t GetSensorReading(uint8_t sensorNumber, uint8_t (&reading)[kSensorReadingBytes]) {
-  // Room for any response the transport can deliver; only four bytes are kept.
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t request[] = {sensorNumber};
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnSensorEvent, kCmdGetSensorReading, request, response, &count);
-  FillBytes(reading, 0, kSensorReadingBytes);
-  if (cc == kCcSuccess) CopyBytes(reading, response, count < kSensorReadingBytes ? count : kSensorReadingBytes);
-  return cc;
-}
-
-uint8_t GetSensorThresholds(int recordIndex, uint8_t sensorNumber, SensorThresholds* thresholds) {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t request[] = {sensorNumber};
-  const uint8_t cc = IpmiRequestForData(kNetFnSensorEvent, kCmdGetSensorThresholds, request, response, &count,
-                                        kThresholdResponseBytes);
-  for (size_t i = 0; i < kThresholdCount; ++i) {
-    thresholds->value[i] = cc == kCcSuccess ? ConvertThresholdByte(recordIndex, response[1 + i]) : NotANumber();
+uint8_t GetSensorReading(uint8_t sensorNumber, SensorReading* reading) {
+  IpmiResponse reply;
+  const uint8_t cc = SensorRequest(kCmdGetSensorReading, sensorNumber, &reply);
+  *reading = {};
+  if (cc == kCcSuccess) {
+    ByteReader reader = reply.Reader();
+    *reading = {reader.Byte(), reader.Byte(), reader.Byte(), reader.Byte()};
   }
   return cc;
 }
 
-double ConvertSensorReading(int recordIndex) {
-  const uint8_t* record = RecordAt(recordIndex);
-  if (record == nullptr) return NotANumber();
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t request[] = {record[kSdrSensorNumberByte]};
-  const uint8_t cc = IpmiRequestForData(kNetFnSensorEvent, kCmdGetSensorReading, request, response, &count, 1);
-  if (cc != kCcSuccess) return NotANumber();
-  return ApplyLinearization(record[kSdrLinearizationByte], LinearSensorValue(record, response[kSensorRawByte]));
+uint8_t GetSensorThresholds(const uint8_t* record, SensorThresholds* thresholds) {
+  IpmiResponse reply;
+  const uint8_t cc = SensorRequest(kCmdGetSensorThresholds, record[kSdrSensorNumberByte], &reply);
+  ByteReader reader = reply.Reader();
+  reader.Skip(1);  // the readable mask, not consulted
+  uint8_t raw[kThresholdCount];
+  reader.Copy(raw);
+  const uint8_t result = DecodedResult(cc, reader);
+  for (size_t i = 0; i < kThresholdCount; ++i) {
+    thresholds->value[i] = result == kCcSuccess ? ConvertThresholdByte(record, raw[i]) : NotANumber();
+  }
+  return result;
 }
 
-double ConvertThresholdByte(int recordIndex, uint8_t raw) {
-  const uint8_t* record = RecordAt(recordIndex);
-  if (record == nullptr) return NotANumber();
+double ConvertSensorReading(const uint8_t* record) {
+  IpmiResponse reply;
+  const uint8_t cc = SensorRequest(kCmdGetSensorReading, record[kSdrSensorNumberByte], &reply);
+  ByteReader reader = reply.Reader();
+  const uint8_t raw = reader.Byte();
+  if (DecodedResult(cc, reader) != kCcSuccess) return NotANumber();
+  return ApplyLinearization(record[kSdrLinearizationByte], LinearSensorValue(record, raw));
+}
+
+double ConvertThresholdByte(const uint8_t* record, uint8_t raw) {
   const double y = LinearSensorValue(record, raw);
   return record[kSdrLinearizationByte] == kLinearizationSquare ? Square(y) : y;
 }

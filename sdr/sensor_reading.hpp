@@ -10,14 +10,14 @@
 inline constexpr uint8_t kCmdGetSensorThresholds = 0x27;
 inline constexpr uint8_t kCmdGetSensorReading = 0x2D;
 
-// Get Sensor Reading response data: byte 0 the raw reading, byte 1 flags,
-// byte 2 threshold comparison or discrete state bits 0-7, byte 3 discrete
-// state bits 8-14.
-inline constexpr size_t kSensorReadingBytes = 4;
-inline constexpr size_t kSensorRawByte = 0;
-inline constexpr size_t kSensorFlagsByte = 1;
-inline constexpr size_t kSensorStateByte = 2;
-inline constexpr size_t kSensorStateHighByte = 3;
+// Get Sensor Reading reply (IPMI 2.0 section 35.14): the raw reading, flags,
+// threshold comparison or discrete state bits 0-7, discrete state bits 8-14.
+struct SensorReading {
+  uint8_t raw;
+  uint8_t flags;
+  uint8_t state;
+  uint8_t stateHigh;
+};
 // Flags bit 5: the reading or state is unavailable.
 inline constexpr uint8_t kSensorReadingUnavailable = 0x20;
 
@@ -39,25 +39,25 @@ struct SensorThresholds {
 // Linearization codes (IPMI 2.0 table 43-1, Linearization).
 inline constexpr uint8_t kLinearizationSquare = 0x08;
 
-// One Get Sensor Reading. reading always has defined content: on 00h the
-// first four response data bytes, missing ones 00h and further ones ignored;
-// on any other completion code all four 00h. Returns the completion code.
-uint8_t GetSensorReading(uint8_t sensorNumber, uint8_t (&reading)[kSensorReadingBytes]);
+// One Get Sensor Reading. *reading always has defined content: on 00h the
+// first four reply bytes, missing ones 00h and further ones ignored; on any
+// other completion code all four 00h. Returns the completion code.
+uint8_t GetSensorReading(uint8_t sensorNumber, SensorReading* reading);
 
-// One Get Sensor Thresholds. On 00h with the mask and six threshold bytes,
-// each byte converted with ConvertThresholdByte (the readable mask is not
-// consulted); otherwise (the failure, or a short response: CEh) all six are
-// NaN. Returns the completion code.
-uint8_t GetSensorThresholds(int recordIndex, uint8_t sensorNumber, SensorThresholds* thresholds);
+// One Get Sensor Thresholds for the sensor of a full sensor record. On 00h
+// with the mask and six threshold bytes, each byte converted with
+// ConvertThresholdByte (the readable mask is not consulted); otherwise (the
+// failure, or a short reply: CEh) all six are NaN. Returns the completion code.
+uint8_t GetSensorThresholds(const uint8_t* record, SensorThresholds* thresholds);
 
-// Asks the BMC for the sensor's reading (its own Get Sensor Reading) and
-// converts the raw byte with the record's factors and linearization. NaN
-// when the reading fails, carries no raw byte, or recordIndex names no slot.
-double ConvertSensorReading(int recordIndex);
+// Asks the BMC for the record's sensor reading (its own Get Sensor Reading) and
+// converts the raw byte with the record's factors and linearization. NaN when
+// the reading fails or carries no raw byte.
+double ConvertSensorReading(const uint8_t* record);
 
 // Converts one raw threshold byte with the record's factors; of the
 // linearizations only the square (08h) is applied.
-double ConvertThresholdByte(int recordIndex, uint8_t raw);
+double ConvertThresholdByte(const uint8_t* record, uint8_t raw);
 
 // The linear part, (M x + B 10^K1) 10^K2, with M x formed as an integer and
 // x taken as unsigned whatever the record's analog data format says.

@@ -1,7 +1,6 @@
 #include "sel/event_files.hpp"
 
 #include "platform/platform.hpp"
-#include "support/exit_status.hpp"
 #include "support/format.hpp"
 
 namespace {
@@ -56,11 +55,6 @@ constexpr uint8_t kAnyEventData2 = 0xFF;
 constexpr uint8_t kEventTypeMask = 0x7F;
 constexpr uint8_t kOffsetMask = 0x0F;
 
-PlatformFile* OpenFiles[kEventFileCount];
-
-// One record, the largest of the two layouts.
-uint8_t Record[kEventTextRecordSize];
-
 enum class ScanResult : uint8_t { Found, EndMarker, NotFound };
 
 struct ScanKeys {
@@ -76,13 +70,14 @@ struct ScanKeys {
 // From the start of the file, one record per read, the first record that
 // matches; a read that does not fill a whole record ends the file (so a trailing
 // part shorter than a record is never looked at).
-ScanResult Scan(EventFile file, const ScanKeys& keys) {
-  PlatformFile* handle = OpenFiles[static_cast<size_t>(file)];
+ScanResult Scan(EventFiles& files, EventFile file, const ScanKeys& keys) {
+  PlatformFile* handle = files.open[static_cast<size_t>(file)];
+  const uint8_t* record = files.record;
   if (handle == nullptr || !FileSeek(handle, 0, SeekOrigin::Start)) return ScanResult::NotFound;
-  while (FileRead(handle, Record, keys.recordSize) == keys.recordSize) {
-    if (keys.hasEndMarker && Record[0] == keys.endMarker) return ScanResult::EndMarker;
-    if (Record[0] != keys.key1 || Record[1] != keys.key2) continue;
-    if (!keys.hasKey3 || Record[2] == keys.key3 || Record[2] == kAnyEventData2) return ScanResult::Found;
+  while (FileRead(handle, files.record, keys.recordSize) == keys.recordSize) {
+    if (keys.hasEndMarker && record[0] == keys.endMarker) return ScanResult::EndMarker;
+    if (record[0] != keys.key1 || record[1] != keys.key2) continue;
+    if (!keys.hasKey3 || record[2] == keys.key3 || record[2] == kAnyEventData2) return ScanResult::Found;
   }
   return ScanResult::NotFound;
 }
@@ -109,30 +104,31 @@ EventFile SpecificFileOf(uint8_t sensorType) {
 
 }  // namespace
 
-void OpenEventFiles() {
+bool OpenEventFiles(EventFiles& files) {
   for (size_t i = 0; i < kEventFileCount; ++i) {
-    OpenFiles[i] = FileOpen(kEventFileNames[i].name, FileMode::ReadBinary);
-    if (OpenFiles[i] == nullptr) {
-      // The files opened so far are closed by the end of the process.
+    files.open[i] = FileOpen(kEventFileNames[i].name, FileMode::ReadBinary);
+    if (files.open[i] == nullptr) {
       Printf("%s", kEventFileNames[i].openFailure);
-      ExitProcess(kStatusDataFileMissing);
+      CloseEventFiles(files);
+      return false;
     }
   }
+  return true;
 }
 
-void CloseEventFiles() {
-  for (PlatformFile*& file : OpenFiles) {
+void CloseEventFiles(EventFiles& files) {
+  for (PlatformFile*& file : files.open) {
     if (file != nullptr) FileClose(file);
     file = nullptr;
   }
 }
 
-void GenericEventText(uint8_t eventDirType, uint8_t eventData1, char* text, size_t size) {
+void GenericEventText(EventFiles& files, uint8_t eventDirType, uint8_t eventData1, char* text, size_t size) {
   const ScanKeys keys = {kEventTextRecordSize, true, kGenericEndMarker, static_cast<uint8_t>(eventDirType & kEventTypeMask),
                          static_cast<uint8_t>(eventData1 & kOffsetMask), false, 0};
-  switch (Scan(EventFile::GenericEvents, keys)) {
+  switch (Scan(files, EventFile::GenericEvents, keys)) {
     case ScanResult::Found:
-      return CopyFieldText(Record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);
+      return CopyFieldText(files.record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);
     case ScanResult::EndMarker:
       return SetText(text, size, kUnknownEvent);
     case ScanResult::NotFound:
@@ -140,16 +136,17 @@ void GenericEventText(uint8_t eventDirType, uint8_t eventData1, char* text, size
   }
 }
 
-bool SpecificEventText(uint8_t sensorType, uint8_t eventData1, uint8_t eventData2, char* text, size_t size) {
+bool SpecificEventText(EventFiles& files, uint8_t sensorType, uint8_t eventData1, uint8_t eventData2, char* text,
+                       size_t size) {
   if (sensorType == kBbpSensorType) {
     SetText(text, size, kBbpText);
     return false;
   }
   const ScanKeys keys = {kEventTextRecordSize, true, kSpecificEndMarker, sensorType,
                          static_cast<uint8_t>(eventData1 & kOffsetMask), true, eventData2};
-  switch (Scan(SpecificFileOf(sensorType), keys)) {
+  switch (Scan(files, SpecificFileOf(sensorType), keys)) {
     case ScanResult::Found:
-      CopyFieldText(Record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);
+      CopyFieldText(files.record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);
       return true;
     case ScanResult::EndMarker:
       SetText(text, size, kUnknownEvent);
@@ -161,9 +158,9 @@ bool SpecificEventText(uint8_t sensorType, uint8_t eventData1, uint8_t eventData
   return false;
 }
 
-bool LookupKeyedText(EventFile file, uint8_t key1, uint8_t key2, char* text, size_t size) {
+bool LookupKeyedText(EventFiles& files, EventFile file, uint8_t key1, uint8_t key2, char* text, size_t size) {
   const ScanKeys keys = {kKeyedTextRecordSize, false, 0, key1, key2, false, 0};
-  if (Scan(file, keys) != ScanResult::Found) return false;
-  CopyFieldText(Record + kKeyedTextField, kKeyedTextRecordSize - kKeyedTextField, text, size);
+  if (Scan(files, file, keys) != ScanResult::Found) return false;
+  CopyFieldText(files.record + kKeyedTextField, kKeyedTextRecordSize - kKeyedTextField, text, size);
   return true;
 }

@@ -21,3 +21,23 @@ inline constexpr uint8_t kClearSelInitiateErase = 0xAA;
 // OEM command, NetFn 30h: the board identifier, two reply bytes that name the
 // board in MBType.dat.
 inline constexpr uint8_t kCmdOemGetBoardId = 0x21;
+
+// Get SEL Info reply (IPMI 2.0 section 31.2): version, entries, free space in
+// bytes, the most recent addition and erase timestamps (LS byte first); byte
+// 13, the operation support, is not read.
+struct SelInfo {
+  uint8_t version;
+  uint16_t entries;
+  uint16_t freeSpace;
+  uint32_t lastAddTime;
+  uint32_t lastEraseTime;
+};
+
+// Get SEL Allocation Info reply (IPMI 2.0 section 31.3).
+struct SelAllocationInfo {
+  uint16_t units;          // possible allocation units
+  uint16_t unitSize;       // in bytes
+  uint16_t freeUnits;
+  uint16_t largestFreeBlock;  // in allocation units
+  uint8_t maxRecordSize;      // in allocation units
+};

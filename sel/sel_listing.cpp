@@ -5,15 +5,12 @@
 #include "sel/sel_commands.hpp"
 #include "sel/sel_log.hpp"
 #include "support/calendar.hpp"
+#include "support/bytes.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
-
-char BoardName[kBoardNameSize];
-char PlatformFamily[kBoardNameSize];
-bool SelSdrLoaded;
 
 namespace {
 
@@ -131,13 +128,6 @@ struct CpuLabel {
 };
 constexpr CpuLabel kCpuLabels[] = {{0x80, "CPU1"}, {0x81, "CPU2"}, {0x82, "CPU3"}, {0x83, "CPU4"}};
 
-// The board identifier reply: two bytes.
-constexpr uint32_t kBoardIdBytes = 2;
-
-uint32_t Le32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
 
 bool ContainsText(const char* text, const char* part) {
   for (size_t start = 0; text[start] != '\0'; ++start) {
@@ -167,20 +157,20 @@ void ListingTimeText(uint32_t timestamp, char* text, size_t size) {
 
 // The SDR repository, read at the listing's first entry, each step whatever the
 // one before returned: a repository that cannot be read leaves the defaults.
-void LoadSdrOnce() {
-  if (SelSdrLoaded) return;
-  GetSdrRepositoryInfo();
-  ReserveSdrRepository();
-  ReadSdrRecords();
-  SelSdrLoaded = true;
+void LoadSdrOnce(SdrRepository& sdr, SelListing& listing) {
+  if (listing.sdrLoaded) return;
+  GetSdrRepositoryInfo(sdr);
+  ReserveSdrRepository(sdr);
+  ReadSdrRecords(sdr);
+  listing.sdrLoaded = true;
 }
 
 // The name of the first record with the sensor number, empty as it may be.
-void SdrNameOf(uint8_t sensorNumber, char* name, size_t size) {
-  const int records = SdrVisibleRecordCount();
+void SdrNameOf(const SdrRepository& sdr, uint8_t sensorNumber, char* name, size_t size) {
+  const int records = sdr.VisibleRecordCount();
   for (int i = 0; i < records; ++i) {
-    if (SdrRecordTable[i][kSdrSensorNumberByte] == sensorNumber) {
-      SdrSensorName(SdrRecordTable[i], name, size);
+    if (sdr.recordTable[i][kSdrSensorNumberByte] == sensorNumber) {
+      SdrSensorName(sdr.recordTable[i], name, size);
       return;
     }
   }
@@ -196,35 +186,38 @@ void DefaultSensorName(uint8_t sensorType, uint8_t eventData1, char* name, size_
   SetText(name, size, kOemSensorName);
 }
 
-void EventText(const uint8_t* entry, char* text, size_t size) {
+void EventText(SelListing& listing, const uint8_t* entry, char* text, size_t size) {
   const uint8_t eventType = entry[kSelEventDirTypeByte] & kEventTypeMask;
   const uint8_t sensorType = entry[kSelSensorTypeByte];
   const uint8_t data1 = entry[kSelEventData1Byte];
   const uint8_t data2 = entry[kSelEventData2Byte];
   if (eventType >= kFirstGenericType && eventType <= kLastGenericType) {
-    return GenericEventText(entry[kSelEventDirTypeByte], data1, text, size);
+    return GenericEventText(listing.files, entry[kSelEventDirTypeByte], data1, text, size);
   }
   if (eventType != kSensorSpecificType && eventType != kSensorSpecificOemType) return SetText(text, size, kOemEventText);
-  if (!SpecificEventText(sensorType, data1, data2, text, size)) return;
+  if (!SpecificEventText(listing.files, sensorType, data1, data2, text, size)) return;
   char detail[kEventDetailSize];
-  EventDetailText(sensorType, data1, data2, entry[kSelEventData3Byte], detail, sizeof detail);
+  EventDetailText(listing, sensorType, data1, data2, entry[kSelEventData3Byte], detail, sizeof detail);
   const size_t length = StringLength(text);
   FormatString(text + length, size - length, "%s", detail);
 }
 
-void DecidePlatformFamily() {
+void DecidePlatformFamily(SelListing& listing) {
+  const char* board = listing.boardName;
   const char* family = kNormalFamily;
-  if (ContainsAny(BoardName, kRomleyPrefixes)) family = ContainsAny(BoardName, kRomleyEnPrefixes) ? kRomleyEn : kRomleyEpex;
-  SetText(PlatformFamily, sizeof PlatformFamily, family);
+  if (ContainsAny(board, kRomleyPrefixes)) family = ContainsAny(board, kRomleyEnPrefixes) ? kRomleyEn : kRomleyEpex;
+  SetText(listing.platformFamily, sizeof listing.platformFamily, family);
 }
 
-void MemoryLocationText(uint8_t eventData2, uint8_t eventData3, char* text, size_t size) {
+void MemoryLocationText(SelListing& listing, uint8_t eventData2, uint8_t eventData3, char* text, size_t size) {
   // Asked once per run; a failed request is asked again at the next memory event.
-  if (BoardName[0] == '\0' && PlatformFamily[0] == '\0' && QueryBoardName() == kCcSuccess) DecidePlatformFamily();
+  if (listing.boardName[0] == '\0' && listing.platformFamily[0] == '\0' && QueryBoardName(listing) == kCcSuccess) {
+    DecidePlatformFamily(listing);
+  }
   for (const FamilyDimmFile& row : kFamilyDimmFiles) {
-    if (!StringEquals(PlatformFamily, row.family)) continue;
+    if (!StringEquals(listing.platformFamily, row.family)) continue;
     char location[kKeyedTextSize];
-    if (LookupKeyedText(row.file, eventData2, eventData3, location, sizeof location)) {
+    if (LookupKeyedText(listing.files, row.file, eventData2, eventData3, location, sizeof location)) {
       FormatString(text, size, " at %s", location);
     } else {
       SetText(text, size, "");
@@ -241,11 +234,11 @@ void MemoryLocationText(uint8_t eventData2, uint8_t eventData3, char* text, size
 
 }  // namespace
 
-void EventDetailText(uint8_t sensorType, uint8_t eventData1, uint8_t eventData2, uint8_t eventData3, char* text,
-                     size_t size) {
+void EventDetailText(SelListing& listing, uint8_t sensorType, uint8_t eventData1, uint8_t eventData2,
+                     uint8_t eventData3, char* text, size_t size) {
   const uint8_t offset = eventData1 & kOffsetMask;
   if (sensorType == kSensorTypeMemory && (offset == kCorrectableEcc || offset == kUncorrectableEcc)) {
-    return MemoryLocationText(eventData2, eventData3, text, size);
+    return MemoryLocationText(listing, eventData2, eventData3, text, size);
   }
   if (sensorType == kSensorTypeCriticalInterrupt && (offset == kPciPerr || offset == kPciSerr) &&
       (eventData2 != 0 || eventData3 != 0)) {
@@ -256,57 +249,52 @@ void EventDetailText(uint8_t sensorType, uint8_t eventData1, uint8_t eventData2,
   SetText(text, size, "");
 }
 
-uint8_t QueryBoardName() {
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnOemController, kCmdOemGetBoardId, {}, response, &count, kBoardIdBytes);
-  if (cc != kCcSuccess) return cc;
+uint8_t QueryBoardName(SelListing& listing) {
+  IpmiResponse reply;
+  const uint8_t cc = IpmiExchange(kNetFnOemController, kCmdOemGetBoardId, {}, &reply);
+  ByteReader reader = reply.Reader();
+  const uint8_t idLow = reader.Byte();
+  const uint8_t idHigh = reader.Byte();
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result != kCcSuccess) return result;
   // MBType.dat is keyed by the reply bytes in swapped order.
   char name[kKeyedTextSize];
-  if (LookupKeyedText(EventFile::BoardTypes, response[1], response[0], name, sizeof name)) {
+  if (LookupKeyedText(listing.files, EventFile::BoardTypes, idHigh, idLow, name, sizeof name)) {
     // A name too long for the area with its line feed is cut to fit.
     constexpr int kMaxNameCharacters = static_cast<int>(kBoardNameSize) - 2;
-    FormatString(BoardName, sizeof BoardName, "%.*s\n", kMaxNameCharacters, name);
+    FormatString(listing.boardName, sizeof listing.boardName, "%.*s\n", kMaxNameCharacters, name);
   }
   return kCcSuccess;
 }
 
-void ListSel() {
-  OpenEventFiles();
-  const int entries = SelVisibleEntryCount();
+int ListSel(const SelLog& sel, SdrRepository& sdr, SelListing& listing) {
+  if (!OpenEventFiles(listing.files)) return kStatusDataFileMissing;
+  const int entries = sel.VisibleEntryCount();
   for (int k = 1; k <= entries; ++k) {
-    const uint8_t* entry = SelEntryTable[k - 1];
+    const uint8_t* entry = sel.entryTable[k - 1];
     char time[kTimeTextSize];
     char name[kNameTextSize] = {};
     char event[kSpecificTextSize];
-    ListingTimeText(Le32(entry + kSelTimestampByte), time, sizeof time);
-    LoadSdrOnce();
-    SdrNameOf(entry[kSelSensorNumberByte], name, sizeof name);
+    ListingTimeText(Le32({entry, kSelEntrySize}, kSelTimestampByte), time, sizeof time);
+    LoadSdrOnce(sdr, listing);
+    SdrNameOf(sdr, entry[kSelSensorNumberByte], name, sizeof name);
     if (name[0] == '\0') DefaultSensorName(entry[kSelSensorTypeByte], entry[kSelEventData1Byte], name, sizeof name);
     const bool deasserted = (entry[kSelEventDirTypeByte] & kDeassertionBit) != 0;
-    EventText(entry, event, sizeof event);
+    EventText(listing, entry, event, sizeof event);
     Printf("%3d | %s | %s \n", k, time, name);
     Printf("    | %s:%s\n", deasserted ? "Deassertion" : "Assertion", event);
   }
-  CloseEventFiles();
+  CloseEventFiles(listing.files);
+  return kStatusSuccess;
 }
 
-int ShowSelListing() {
-  uint8_t cc = GetSelInfo();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get SEL info, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = ReserveSel();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get reserve SEL, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  cc = ReadSelEntries();
-  if (cc != kCcSuccess) {
-    Printf("Failed to get SEL allocation info, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  ListSel();
-  return kStatusSuccess;
+int ShowSelListing(SelLog& sel, SdrRepository& sdr) {
+  uint8_t cc = GetSelInfo(sel);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get SEL info", cc);
+  cc = ReserveSel(sel);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get reserve SEL", cc);
+  cc = ReadSelEntries(sel);
+  if (cc != kCcSuccess) return ReportFailure("Failed to get SEL allocation info", cc);
+  SelListing listing{};
+  return ListSel(sel, sdr, listing);
 }

@@ -1,38 +1,45 @@
 // The BMC's System Event Log as the tool reads it (IPMI 2.0 section 31): the
-// SEL information, a reservation and every entry, read once per run into
-// process-wide tables; and the -sel info, del and raw commands.
+// SEL information, a reservation and every entry, read once per run; and the
+// -sel info, del and raw commands.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "sel/sel_commands.hpp"
+
 inline constexpr int kSelSlotCount = 1024;
 inline constexpr size_t kSelEntrySize = 16;
-inline constexpr size_t kSelInfoSize = 14;
 
-// The Get SEL Info reply data: version, entries (LS first), free space, most
-// recent addition and erase timestamps, operation support.
-extern uint8_t SelInfo[kSelInfoSize];
-// The Reserve SEL reply as received (LS byte first); 0000h until a reservation
-// succeeded.
-extern uint8_t SelReservationId[2];
-// The entry count SelInfo reported when the entries were last read.
-extern int32_t SelEntryCount;
-// Slot i holds the i-th entry read, its 16 record bytes as the BMC sent them.
-extern uint8_t SelEntryTable[kSelSlotCount][kSelEntrySize];
+// The log as one run reads it.
+struct SelLog {
+  SelInfo info;            // SelInfo: the last Get SEL Info reply
+  uint16_t reservationId;  // SelReservationId: 0000h until a reservation succeeded
+  // SelEntryCount: the entry count info reported when the entries were last read.
+  int32_t entryCount;
+  // SelEntryTable: slot i holds the i-th entry read, its 16 record bytes as the
+  // BMC sent them.
+  uint8_t entryTable[kSelSlotCount][kSelEntrySize];
+
+  // The entries a reader may visit: entryCount bounded by the table, 0 when the
+  // count is 0 or less.
+  int VisibleEntryCount() const {
+    if (entryCount <= 0) return 0;
+    return entryCount < kSelSlotCount ? entryCount : kSelSlotCount;
+  }
+};
 
 // Each returns the completion code of its last exchange and prints nothing.
-uint8_t GetSelInfo();
-uint8_t ReserveSel();
+// A Get SEL Info reply that ends before the erase timestamp gives CEh.
+uint8_t GetSelInfo(SelLog& sel);
+uint8_t ReserveSel(SelLog& sel);
 // One whole-entry Get SEL Entry per entry, from record 0000h on, chained by the
-// next record IDs, carrying SelReservationId; stops at the first non-zero
-// completion code. Reads SelVisibleEntryCount() entries: a log reporting more
-// than kSelSlotCount gives its first kSelSlotCount.
-uint8_t ReadSelEntries();
-
-// The entries a reader may visit: SelEntryCount bounded by the table, 0 when the
-// count is 0 or less.
-int SelVisibleEntryCount();
+// next record IDs, carrying the reservation; stops at the first non-zero
+// completion code. Reads VisibleEntryCount() entries of the count info reports:
+// a log reporting more than kSelSlotCount gives its first kSelSlotCount. A
+// short reply leaves the missing bytes 00h; a longer one is taken up to the
+// entry's 16th byte.
+uint8_t ReadSelEntries(SelLog& sel);
 
 // SEL record fields (byte offsets from the record ID).
 inline constexpr size_t kSelTimestampByte = 3;
@@ -51,6 +58,6 @@ void SelTimeText(uint32_t timestamp, char* text, size_t size);
 
 // The commands; each prints its result or one failure line and returns the
 // exit status.
-int ShowSelInfo();
-int ClearSel();
-int DumpSelRaw();
+int ShowSelInfo(SelLog& sel);
+int ClearSel(SelLog& sel);
+int DumpSelRaw(SelLog& sel);

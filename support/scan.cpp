@@ -15,16 +15,6 @@ int32_t AccumulateDigits(const char*& cursor, bool negative) {
   return number.Result();
 }
 
-// The process-wide position of TokenizeString between calls.
-constinit char* tokenPosition = nullptr;
-
-bool IsDelimiter(char c, const char* delimiters) {
-  for (const char* d = delimiters; *d != '\0'; ++d) {
-    if (*d == c) return true;
-  }
-  return false;
-}
-
 // scanf's start of a number: white space, then an optional sign. false when
 // the text ends before anything else (scanf's EOF).
 bool SkipSpaceAndSign(const char*& cursor, bool* negative) {
@@ -84,21 +74,3 @@ int AsciiToInt(const char* text) {
   return AccumulateDigits(cursor, negative);
 }
 
-char* TokenizeString(char* text, const char* delimiters) {
-  char* cursor = text != nullptr ? text : tokenPosition;
-  if (cursor == nullptr) return nullptr;
-  while (*cursor != '\0' && IsDelimiter(*cursor, delimiters)) ++cursor;
-  if (*cursor == '\0') {
-    tokenPosition = cursor;
-    return nullptr;
-  }
-  char* token = cursor;
-  while (*cursor != '\0' && !IsDelimiter(*cursor, delimiters)) ++cursor;
-  if (*cursor == '\0') {
-    tokenPosition = cursor;
-  } else {
-    *cursor = '\0';
-    tokenPosition = cursor + 1;
-  }
-  return token;
-}

@@ -45,8 +45,3 @@ int ScanHexadecimal(const char* text, unsigned* value);
 
 // atoi: the leading decimal number of text, 0 when there is none.
 int AsciiToInt(const char* text);
-
-// strtok: splits text in place at any of the delimiter bytes. Pass the string on
-// the first call and nullptr on the following ones; nullptr when no token is left.
-// Keeps its position in one process-wide pointer, as the C library does.
-char* TokenizeString(char* text, const char* delimiters);

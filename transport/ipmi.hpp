@@ -1,8 +1,16 @@
-// The one way to the BMC: one IPMI request over KCS, one answer.
+// The one way to the BMC: one IPMI request, one answer.
+//
+// Results by layer: a request returns the completion code (00h success;
+// kCcTransferFailed after the transport printed its "Error: " line; CEh when a
+// successful reply lacks a field its decoder reads) and prints nothing else;
+// a command prints its result or one failure line and returns the exit status.
 #pragma once
 
 #include <cstdint>
 #include <span>
+
+#include "support/bytes.hpp"
+#include "transport/ipmi_defs.hpp"
 
 // Sends netFn (unshifted, LUN 00b) / cmd with the request data (at most
 // kMaxRequestData bytes; more gives C7h without sending) and returns the
@@ -16,13 +24,25 @@
 uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data,
                     std::span<uint8_t> response, uint32_t* responseLength);
 
-// IpmiRequest to the BMC for a command that reads the first minimumData bytes
-// of the response: a successful response with fewer bytes gives
-// kCcResponseTooShort instead of 00h, so no caller ever reads a byte the BMC did
-// not send.
-uint8_t IpmiRequestForData(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, std::span<uint8_t> response,
-                           uint32_t* responseLength, uint32_t minimumData);
+// A response's data, with room for the most a response can carry.
+struct IpmiResponse {
+  uint8_t data[kMaxResponseData];
+  uint32_t count;  // 0 until a response came
+
+  std::span<const uint8_t> Data() const { return {data, count}; }
+  ByteReader Reader() const { return ByteReader(Data()); }
+};
+
+// IpmiRequest to the BMC with room for any response.
+uint8_t IpmiExchange(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, IpmiResponse* reply);
 
 // IpmiRequest to the BMC for a command whose response data the caller does not
 // use: only the completion code comes back.
 uint8_t IpmiCommand(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data = {});
+
+// The result of an exchange whose reply was decoded field by field with
+// reader: a successful reply that ended before a field it was asked for
+// gives kCcResponseTooShort, so no caller takes a byte the BMC did not send.
+constexpr uint8_t DecodedResult(uint8_t cc, const ByteReader& reader) {
+  return cc == kCcSuccess && reader.Short() ? kCcResponseTooShort : cc;
+}

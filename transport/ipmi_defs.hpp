@@ -45,4 +45,4 @@ inline constexpr uint8_t kCcResponseTooShort = 0xCE;
 inline constexpr size_t kMaxRequestData = 110;
 // Data bytes one response can bring after its completion code (the KCS receive
 // buffer holds NetFn/LUN, command, completion code and 197 data bytes).
-inline constexpr size_t kKcsMaxResponseData = 197;
+inline constexpr size_t kMaxResponseData = 197;

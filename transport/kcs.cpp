@@ -1,10 +1,7 @@
 #include "transport/kcs.hpp"
 
 #include "platform/platform.hpp"
-#include "support/format.hpp"
 #include "support/text.hpp"
-
-KcsStatusRecord KcsStatus;
 
 namespace {
 
@@ -13,139 +10,139 @@ constexpr unsigned kIbfPolls = 50;
 constexpr uint32_t kIbfPollStallUs = 10;
 constexpr uint32_t kLeadingZeroStallUs = 1000;  // a BMC still preparing its first byte
 constexpr uint32_t kReadPollStallUs = 5000;
-constexpr uint8_t kFirstByteCountdown = 100;    // 0.5 s for the BMC to start answering
-constexpr uint8_t kNextByteCountdown = 10;      // 50 ms between response bytes
+constexpr uint8_t kFirstByteCountdown = 100;  // 0.5 s for the BMC to start answering
+constexpr uint8_t kNextByteCountdown = 10;    // 50 ms between response bytes
 // Leading 00h bytes are dropped without touching the countdown, but not for ever:
 // together their stalls may last as long as the wait for the first byte (0.5 s).
 constexpr unsigned kLeadingZeroLimit = kFirstByteCountdown * kReadPollStallUs / kLeadingZeroStallUs;
 
-// NetFn/LUN, command and completion code lead every response.
+// Status register bits (IPMI 2.0 table 9-1).
+constexpr unsigned kStateShift = 6;
+constexpr uint8_t kInputBufferFull = 0x02;   // IBF: the BMC has not taken the last byte yet
+constexpr uint8_t kOutputBufferFull = 0x01;  // OBF: a byte is waiting in the data register
+
+// NetFn/LUN and command lead every response, before its completion code.
 constexpr uint8_t kResponseHeaderBytes = 2;
 
-uint8_t ReceiveBuffer[kKcsReceiveBufferSize];
+// One transfer: the last status read and the response bytes taken so far.
+class Transfer {
+ public:
+  TransportFailure Write(std::span<const uint8_t> request);
+  TransportFailure Read(uint8_t* out, uint8_t* outCount);
 
-void ReadStatus() {
-  const uint8_t status = PortRead8(kKcsStatusRegister);
-  KcsStatus.state = static_cast<KcsState>(status >> 6);
-  KcsStatus.ibf = (status & 0x02) != 0;
-  KcsStatus.obf = (status & 0x01) != 0;
+ private:
+  void ReadStatus() {
+    const uint8_t status = PortRead8(kKcsStatusRegister);
+    state_ = static_cast<KcsState>(status >> kStateShift);
+    ibf_ = (status & kInputBufferFull) != 0;
+    obf_ = (status & kOutputBufferFull) != 0;
+  }
+  TransportFailure WaitIbfClear();
+  // Every step of the write phase must leave the interface in WRITE state.
+  TransportFailure WaitIbfInWriteState();
+  TransportFailure Finish(uint8_t* out, uint8_t* outCount);
+
+  KcsState state_ = KcsState::Idle;
+  bool ibf_ = false;
+  bool obf_ = false;
+  uint8_t received_[kKcsReceiveBufferSize] = {};
+  uint8_t count_ = 0;
+};
+
+TransportFailure Transfer::WaitIbfClear() {
+  for (unsigned poll = 0; poll < kIbfPolls; ++poll) {
+    ReadStatus();
+    if (!ibf_) return TransportFailure::None;
+    StallMicroseconds(kIbfPollStallUs);
+  }
+  return TransportFailure::IbfTimeout;
 }
 
-// The state every step of the write phase must leave the interface in.
-int CheckWriteState() {
-  if (KcsStatus.state == KcsState::Error) {
-    Printf("Error: KCS is under error state.\n");
-    return 1;
-  }
-  if (KcsStatus.state != KcsState::Write) {
-    Printf("Error: KCS is not under write state.\n");
-    return 1;
-  }
-  return 0;
+TransportFailure Transfer::WaitIbfInWriteState() {
+  if (const TransportFailure failure = WaitIbfClear(); failure != TransportFailure::None) return failure;
+  if (state_ == KcsState::Error) return TransportFailure::ErrorState;
+  if (state_ != KcsState::Write) return TransportFailure::NotWriteState;
+  return TransportFailure::None;
 }
 
-int WaitIbfInWriteState() { return (KcsWaitIbfClear() != 0 || CheckWriteState() != 0) ? 1 : 0; }
-
-int WritePhase(const uint8_t* request, uint8_t length) {
-  if (KcsWaitIbfClear() != 0) return 1;
+// WRITE_START, every byte but the last, WRITE_END, the last byte.
+TransportFailure Transfer::Write(std::span<const uint8_t> request) {
+  TransportFailure failure = WaitIbfClear();
+  if (failure != TransportFailure::None) return failure;
   PortWrite8(kKcsStatusRegister, kKcsWriteStart);
-  if (WaitIbfInWriteState() != 0) return 1;
-  for (uint8_t i = 0; i + 1 < length; ++i) {
-    KcsWriteData(request[i]);
-    if (WaitIbfInWriteState() != 0) return 1;
+  if ((failure = WaitIbfInWriteState()) != TransportFailure::None) return failure;
+  for (size_t i = 0; i + 1 < request.size(); ++i) {
+    PortWrite8(kKcsDataRegister, request[i]);
+    if ((failure = WaitIbfInWriteState()) != TransportFailure::None) return failure;
   }
   PortWrite8(kKcsStatusRegister, kKcsWriteEnd);
-  if (WaitIbfInWriteState() != 0) return 1;
-  KcsWriteData(request[length - 1]);
-  return 0;
+  if ((failure = WaitIbfInWriteState()) != TransportFailure::None) return failure;
+  PortWrite8(kKcsDataRegister, request.back());
+  return TransportFailure::None;
 }
 
 // The BMC went idle: the response is complete. It must carry at least NetFn/LUN,
 // command and completion code; anything shorter cannot be handed on as a response.
-int FinishResponse(uint8_t received, uint8_t* out, uint8_t* outCount) {
+TransportFailure Transfer::Finish(uint8_t* out, uint8_t* outCount) {
   (void)PortRead8(kKcsDataRegister);  // the dummy byte that goes with IDLE
-  if (received <= kResponseHeaderBytes) {
-    Printf("Error: KCS response without completion code.\n");
-    return 1;
-  }
-  const uint8_t count = static_cast<uint8_t>(received - kResponseHeaderBytes);
-  CopyBytes(out, ReceiveBuffer + kResponseHeaderBytes, count);
-  *outCount = count;
-  return 0;
+  if (count_ <= kResponseHeaderBytes) return TransportFailure::NoCompletionCode;
+  const auto length = static_cast<uint8_t>(count_ - kResponseHeaderBytes);
+  CopyBytes(out, received_ + kResponseHeaderBytes, length);
+  *outCount = length;
+  return TransportFailure::None;
 }
 
-int ReadPhase(uint8_t* out, uint8_t* outCount) {
-  uint8_t received = 0;
+TransportFailure Transfer::Read(uint8_t* out, uint8_t* outCount) {
   uint8_t countdown = kFirstByteCountdown;
   unsigned droppedZeros = 0;
-  if (KcsWaitIbfClear() != 0) return 1;
+  TransportFailure failure = WaitIbfClear();
+  if (failure != TransportFailure::None) return failure;
   for (;;) {
-    switch (KcsStatus.state) {
+    switch (state_) {
       case KcsState::Error:
-        Printf("Error: KCS is under error state.\n");
-        return 1;
+        return TransportFailure::ErrorState;
       case KcsState::Idle:
-        return FinishResponse(received, out, outCount);
+        return Finish(out, outCount);
       case KcsState::Write:
-        Printf("Error: KCS is not under read state.\n");
-        return 1;
+        return TransportFailure::NotReadState;
       case KcsState::Read:
         break;
     }
     bool dropped = false;
-    if (KcsStatus.obf) {
+    if (obf_) {
       const uint8_t value = PortRead8(kKcsDataRegister);
-      if (received == 0 && value == 0x00) {
+      if (count_ == 0 && value == 0x00) {
         // Some BMCs offer a 00h before the response proper; it is not a NetFn/LUN
         // byte (that would be an odd network function), so drop it. A BMC that
         // offers nothing else must not hold the tool here for good.
-        if (droppedZeros == kLeadingZeroLimit) {
-          Printf("Error: time out.\n");
-          return 1;
-        }
+        if (droppedZeros == kLeadingZeroLimit) return TransportFailure::ReadTimeout;
         ++droppedZeros;
         StallMicroseconds(kLeadingZeroStallUs);
         dropped = true;
       } else {
-        if (received == kKcsReceiveBufferSize) {
-          // Never store past the buffer; a response this long is not one the tool
-          // can use.
-          Printf("Error: KCS response is longer than %u bytes.\n", kKcsReceiveBufferSize);
-          return 1;
-        }
-        ReceiveBuffer[received++] = value;
-        KcsWriteData(kKcsRead);
+        // Never stored past the buffer; a response this long is not one the tool
+        // can use.
+        if (count_ == kKcsReceiveBufferSize) return TransportFailure::FrameTooLong;
+        received_[count_++] = value;
+        PortWrite8(kKcsDataRegister, kKcsRead);
         countdown = kNextByteCountdown;
       }
     }
     if (!dropped) {
-      if (countdown == 0) {
-        Printf("Error: time out.\n");
-        return 1;
-      }
+      if (countdown == 0) return TransportFailure::ReadTimeout;
       StallMicroseconds(kReadPollStallUs);
       --countdown;
     }
-    if (KcsWaitIbfClear() != 0) return 1;
+    if ((failure = WaitIbfClear()) != TransportFailure::None) return failure;
   }
 }
 
 }  // namespace
 
-int KcsWaitIbfClear() {
-  for (unsigned poll = 0; poll < kIbfPolls; ++poll) {
-    ReadStatus();
-    if (!KcsStatus.ibf) return 0;
-    StallMicroseconds(kIbfPollStallUs);
-  }
-  Printf("Error: It is timeout for IBF clear.\n");
-  return 1;
-}
-
-void KcsWriteData(uint8_t value) { PortWrite8(kKcsDataRegister, value); }
-
-int KcsTransfer(const uint8_t* request, uint8_t length, uint8_t* out, uint8_t* outCount) {
-  FillBytes(ReceiveBuffer, 0, sizeof ReceiveBuffer);
-  if (length == 0 || WritePhase(request, length) != 0) return 1;
-  return ReadPhase(out, outCount);
+TransportFailure KcsTransfer(std::span<const uint8_t> request, uint8_t* out, uint8_t* outCount) {
+  if (request.empty()) return TransportFailure::NoCompletionCode;
+  Transfer transfer;
+  const TransportFailure failure = transfer.Write(request);
+  if (failure != TransportFailure::None) return failure;
+  return transfer.Read(out, outCount);
 }

@@ -3,12 +3,12 @@
 #include "support/chars.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
-constexpr int kArgumentsBeforeData = 4;  // program, "-raw", NetFn, command
+constexpr size_t kOperandsBeforeData = 2;  // NetFn, command
 
 }  // namespace
 
@@ -30,8 +30,9 @@ uint8_t ReadHexOperand(const char* text) {
   return static_cast<uint8_t>(value);
 }
 
-int RawRequest(int argc, char* operands[]) {
-  const size_t dataCount = static_cast<size_t>(argc - kArgumentsBeforeData);
+int RawRequest(std::span<char* const> operands) {
+  if (operands.size() < kOperandsBeforeData) return kStatusUsage;
+  const size_t dataCount = operands.size() - kOperandsBeforeData;
   if (dataCount > kMaxRequestData) {
     Printf("Too many data bytes: one request carries at most %zu.\n", kMaxRequestData);
     return kStatusInvalidOperand;
@@ -39,16 +40,12 @@ int RawRequest(int argc, char* operands[]) {
   const uint8_t netFn = ReadHexOperand(operands[0]);
   const uint8_t cmd = ReadHexOperand(operands[1]);
   uint8_t data[kMaxRequestData];
-  for (size_t i = 0; i < dataCount; ++i) data[i] = ReadHexOperand(operands[2 + i]);
+  for (size_t i = 0; i < dataCount; ++i) data[i] = ReadHexOperand(operands[kOperandsBeforeData + i]);
 
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequest(kBmcSlaveAddress, netFn, cmd, std::span(data, dataCount), response, &count);
-  if (cc != kCcSuccess) {
-    Printf("IPMI command not completed normally, Completion Code=%02Xh\n", cc);
-    return kStatusFailed;
-  }
-  for (uint32_t i = 0; i < count; ++i) Printf("%02X ", response[i]);
+  IpmiResponse response;
+  const uint8_t cc = IpmiExchange(netFn, cmd, std::span(data, dataCount), &response);
+  if (cc != kCcSuccess) return ReportFailure("IPMI command not completed normally", cc);
+  for (uint8_t byte : response.Data()) Printf("%02X ", byte);
   Printf("\n");
   return kStatusSuccess;
 }

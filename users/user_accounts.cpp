@@ -2,6 +2,7 @@
 
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
+#include "support/report.hpp"
 #include "support/text.hpp"
 #include "transport/ipmi_defs.hpp"
 #include "users/user_requests.hpp"
@@ -43,16 +44,13 @@ struct UserRecord {
   uint8_t channelAccess;
 };
 
-// Filled and printed within one ListUsers; zero-initialised, so every record
-// starts empty.
-UserRecord UserTable[kLastListedId - kFirstListedId + 1];
-
-UserRecord& RecordOf(uint8_t id) { return UserTable[id - kFirstListedId]; }
+// The accounts one listing shows, by ID from kFirstListedId.
+using UserTable = UserRecord[kLastListedId - kFirstListedId + 1];
 
 // A step of a sequence: prints its failure line and says whether to go on.
-bool Succeeded(uint8_t cc, const char* failureFormat) {
+bool Succeeded(uint8_t cc, const char* failure) {
   if (cc == kCcSuccess) return true;
-  Printf(failureFormat, cc);
+  ReportFailure(failure, cc);
   return false;
 }
 
@@ -71,19 +69,20 @@ const char* UserEnabledText(uint8_t enableStatus) {
 
 int ListUsers() {
   UserAccess access{};
-  if (!Succeeded(ReadUserAccess(kNullUserId, &access), "Failed to get number of user, Completion Code=%02Xh\n")) {
-    return kStatusFailed;
-  }
+  if (!Succeeded(ReadUserAccess(kNullUserId, &access), "Failed to get number of user")) return kStatusFailed;
+  // Filled and printed within this listing; every record starts empty.
+  UserTable users{};
+  auto recordOf = [&users](uint8_t id) -> UserRecord& { return users[id - kFirstListedId]; };
   const uint8_t maxId = access.maxUserIds & kUserCountMask;
   Printf("Maximum number of Users          : %d\n", maxId);
   Printf("Count of currently enabled Users : %d\n", access.enableStatus & kUserCountMask);
 
   for (uint8_t id = kFirstListedId; id <= maxId; ++id) {
-    UserRecord& record = RecordOf(id);
+    UserRecord& record = recordOf(id);
     // An ID whose name cannot be read is skipped without a message.
     if (ReadUserName(id, record.name) != kCcSuccess || record.name[0] == 0) continue;
     UserAccess user{};
-    if (!Succeeded(ReadUserAccess(id, &user), "Failed to get user privilege, Completion Code=%02Xh\n")) {
+    if (!Succeeded(ReadUserAccess(id, &user), "Failed to get user privilege")) {
       return kStatusFailed;
     }
     record.enableStatus = user.enableStatus;
@@ -93,7 +92,7 @@ int ListUsers() {
   Printf("User ID | User Name        | Privilege Level | Enable\n");
   Printf("------- | -----------      | --------------- | ------\n");
   for (uint8_t id = kFirstListedId; id <= maxId; ++id) {
-    const UserRecord& record = RecordOf(id);
+    const UserRecord& record = recordOf(id);
     if (record.name[0] == 0) continue;
     // The name field is not terminated when all 16 bytes are used: the precision
     // keeps the text inside it.
@@ -119,10 +118,10 @@ int AddUser(uint8_t id, const char* name, const char* password, uint8_t privileg
     Printf("%s", kPasswordTooLong);
     return kStatusInvalidOperand;
   }
-  if (!Succeeded(WriteUserName(id, name), "Failed to set user name, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserPassword(id, password), "Failed to set user password, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserEnable(id, kPasswordEnableUser), "Failed to enable user account, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserAccess(id, privilege), "Failed to set user privilege, Completion Code=%02Xh\n")) {
+  if (!Succeeded(WriteUserName(id, name), "Failed to set user name") ||
+      !Succeeded(WriteUserPassword(id, password), "Failed to set user password") ||
+      !Succeeded(WriteUserEnable(id, kPasswordEnableUser), "Failed to enable user account") ||
+      !Succeeded(WriteUserAccess(id, privilege), "Failed to set user privilege")) {
     return kStatusFailed;
   }
   Printf("Done.\n");
@@ -134,14 +133,14 @@ int DeleteUser(uint8_t id) {
   // The second access change also switches IPMI messaging and link authentication
   // off for the ID on the LAN channel.
   const uint8_t accessOff = kAccessChangeBits | kLanChannel;
-  if (!Succeeded(ReadUserAccess(id, &access), "Failed to get user privilege, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserPassword(id, ""), "Failed to set user password, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserAccess(id, kPrivilegeNoAccess), "Failed to disable user privilege, Completion Code=%02Xh\n") ||
+  if (!Succeeded(ReadUserAccess(id, &access), "Failed to get user privilege") ||
+      !Succeeded(WriteUserPassword(id, ""), "Failed to set user password") ||
+      !Succeeded(WriteUserAccess(id, kPrivilegeNoAccess), "Failed to disable user privilege") ||
       !Succeeded(WriteUserEnable(id, kPasswordDisableUser),
-                 "Failed to disable user account, Completion Code=%02Xh\n") ||
+                 "Failed to disable user account") ||
       !Succeeded(WriteUserAccessBits(accessOff, id, kPrivilegeNoAccess),
-                 "Failed to disable user(+) account, Completion Code=%02Xh\n") ||
-      !Succeeded(WriteUserName(id, ""), "Failed to set user name, Completion Code=%02Xh\n")) {
+                 "Failed to disable user(+) account") ||
+      !Succeeded(WriteUserName(id, ""), "Failed to set user name")) {
     return kStatusFailed;
   }
   Printf("Done.\n");
@@ -149,7 +148,7 @@ int DeleteUser(uint8_t id) {
 }
 
 int SetUserLevel(uint8_t id, uint8_t privilege) {
-  if (!Succeeded(WriteUserAccess(id, privilege), "Failed to disable user privilege, Completion Code=%02Xh\n")) {
+  if (!Succeeded(WriteUserAccess(id, privilege), "Failed to disable user privilege")) {
     return kStatusFailed;
   }
   Printf("Done.\n");
@@ -161,7 +160,7 @@ int SetUserPasswordCommand(uint8_t id, const char* password) {
     Printf("%s", kPasswordTooLong);
     return kStatusInvalidOperand;
   }
-  if (!Succeeded(WriteUserPassword(id, password), "Failed to set user password, Completion Code=%02Xh\n")) {
+  if (!Succeeded(WriteUserPassword(id, password), "Failed to set user password")) {
     return kStatusFailed;
   }
   Printf("Done.\n");

@@ -2,14 +2,9 @@
 
 #include "support/text.hpp"
 #include "transport/ipmi.hpp"
-#include "transport/ipmi_defs.hpp"
 
 namespace {
 
-// Get User Access response data.
-constexpr uint32_t kMaxUserIdsByte = 0;
-constexpr uint32_t kEnableStatusByte = 1;
-constexpr uint32_t kChannelAccessByte = 3;
 
 // Set User Password byte 1 bit 7: the password field is the 20-byte form.
 constexpr uint8_t kPasswordSize20 = 0x80;
@@ -41,24 +36,29 @@ bool FitsField(const char* text, uint32_t fieldLength) {
 
 uint8_t ReadUserAccess(uint8_t id, UserAccess* access) {
   const uint8_t request[] = {kLanChannel, id};
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc =
-      IpmiRequestForData(kNetFnApp, kCmdGetUserAccess, request, response, &count, kChannelAccessByte + 1);
-  if (cc != kCcSuccess) return cc;
-  access->maxUserIds = response[kMaxUserIdsByte];
-  access->enableStatus = response[kEnableStatusByte];
-  access->channelAccess = response[kChannelAccessByte];
-  return cc;
+  IpmiResponse response;
+  const uint8_t cc = IpmiExchange(kNetFnApp, kCmdGetUserAccess, request, &response);
+  // Bytes 0, 1 and 3; byte 2 (the count of fixed names) is not read.
+  ByteReader reader = response.Reader();
+  const uint8_t maxUserIds = reader.Byte();
+  const uint8_t enableStatus = reader.Byte();
+  reader.Skip(1);
+  const uint8_t channelAccess = reader.Byte();
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result == kCcSuccess) *access = {maxUserIds, enableStatus, channelAccess};
+  return result;
 }
 
 uint8_t ReadUserName(uint8_t id, uint8_t name[kUserNameFieldLength]) {
   const uint8_t request[] = {id};
-  uint8_t response[kKcsMaxResponseData];
-  uint32_t count = 0;
-  const uint8_t cc = IpmiRequestForData(kNetFnApp, kCmdGetUserName, request, response, &count, kUserNameFieldLength);
-  if (cc == kCcSuccess) CopyBytes(name, response, kUserNameFieldLength);
-  return cc;
+  IpmiResponse response;
+  const uint8_t cc = IpmiExchange(kNetFnApp, kCmdGetUserName, request, &response);
+  ByteReader reader = response.Reader();
+  uint8_t field[kUserNameFieldLength];
+  reader.Copy(field);
+  const uint8_t result = DecodedResult(cc, reader);
+  if (result == kCcSuccess) CopyBytes(name, field, kUserNameFieldLength);
+  return result;
 }
 
 uint8_t WriteUserName(uint8_t id, const char* name) {

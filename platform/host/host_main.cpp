@@ -25,6 +25,7 @@ namespace {
 
 std::unique_ptr<SimulatedBmc> Bmc;
 std::string StatePath;
+RunState Run;
 
 std::string Environment(const char* name) {
   const char* value = std::getenv(name);
@@ -90,7 +91,7 @@ int main(int argc, char* argv[]) {
     }
     SelectPortDriver(ports);
     SelectClock(nullptr, true);
-    return ToolMain(argc, argv);
+    return ToolMain(argc, argv, Run);
   }
 
   StatePath = Environment("TOLVANE_BMC_STATE");
@@ -99,6 +100,7 @@ int main(int argc, char* argv[]) {
   if (!LoadBmc(&scenario)) return 11;
   Bmc = std::make_unique<SimulatedBmc>(scenario);
   Bmc->Attach(/*sleepForReal=*/Environment("TOLVANE_VIRTUAL_CLOCK") != "1");
-  std::atexit(SaveBmc);  // also after a command ends the run early
-  return ToolMain(argc, argv);
+  const int status = ToolMain(argc, argv, Run);
+  SaveBmc();
+  return status;
 }

@@ -21,7 +21,6 @@ PortDriver* BoundDriver = nullptr;
 VirtualClock* Clock = nullptr;
 bool SleepForReal = true;
 std::string* CapturedOutput = nullptr;
-void (*ExitHook)(int) = nullptr;
 
 }  // namespace
 
@@ -44,12 +43,13 @@ void SelectClock(VirtualClock* clock, bool sleepForReal) {
 
 void CaptureConsole(std::string* output) { CapturedOutput = output; }
 
-void SetExitHook(void (*hook)(int status)) { ExitHook = hook; }
 
 bool BindPortAccess() {
   BoundDriver = SelectedDriver;
   return BoundDriver != nullptr;
 }
+
+const char* PortAccessUnavailableText() { return "No BMC is attached to the KCS ports."; }
 
 uint8_t PortRead8(uint16_t port) { return BoundDriver->Read8(port); }
 
@@ -132,10 +132,4 @@ int RunCommandLine(const char* commandLine) {
   const int status = std::system(commandLine);
   if (status == -1 || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
-}
-
-void ExitProcess(int status) {
-  if (ExitHook != nullptr) ExitHook(status);
-  std::fflush(stdout);
-  std::exit(status);
 }

@@ -21,8 +21,6 @@ void SelectPortDriver(PortDriver* driver);
 // Every stall advances clock; with sleepForReal the process also sleeps that long.
 void SelectClock(VirtualClock* clock, bool sleepForReal);
 
-// Called by ExitProcess with the status before the process ends (nullptr: none).
-void SetExitHook(void (*hook)(int status));
 
 // Collects standard output in *output instead of writing it (nullptr: write).
 void CaptureConsole(std::string* output);

@@ -37,6 +37,8 @@ bool BindPortAccess() {
   return RootBridgeIo != nullptr;
 }
 
+const char* PortAccessUnavailableText() { return "No PCI Root Bridge I/O protocol found."; }
+
 uint8_t PortRead8(uint16_t port) {
   // A failed read leaves the value FFh, what an absent ISA device returns on the
   // bus, so the KCS state machine sees a BMC that is not there.

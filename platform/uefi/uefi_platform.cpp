@@ -574,14 +574,6 @@ int RunCommandLine(const char* commandLine) {
   return RunCommandLineInShell(commandLine);
 }
 
-[[noreturn]] void ExitProcess(int status) {
-  CloseAllFiles();
-  uefi_call_wrapper(BS->Exit, 4, ImageHandle, static_cast<EFI_STATUS>(static_cast<uint32_t>(status)), 0, nullptr);
-  for (;;) {
-    // Exit does not return for a started image; nothing sensible remains if it did.
-  }
-}
-
 EFI_STATUS RunUefiApplication(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable, int (*main)(int argc, char* argv[]),
                               const char* programName) {
   InitializeLib(image, systemTable);

@@ -18,6 +18,7 @@ constexpr long kSysWrite = 1;
 constexpr long kSysExitGroup = 231;
 
 size_t BytesWritten;
+RunState Run;  // the tool's run state: zero-initialised, no constructor
 
 [[noreturn]] void Exit(int status) {
   SystemCall3(kSysExitGroup, status, 0, 0);
@@ -27,6 +28,7 @@ size_t BytesWritten;
 }  // namespace
 
 bool BindPortAccess() { return false; }
+const char* PortAccessUnavailableText() { return "No KCS ports in the freestanding build."; }
 uint8_t PortRead8(uint16_t) { Exit(90); }
 void PortWrite8(uint16_t, uint8_t) { Exit(91); }
 void StallMicroseconds(uint32_t) {}
@@ -44,7 +46,6 @@ bool FileClose(PlatformFile*) { return false; }
 bool FileDelete(const char*) { return true; }
 bool FindSmbiosTable(SmbiosTableBytes*) { return false; }
 int RunCommandLine(const char*) { return -1; }
-void ExitProcess(int status) { Exit(status); }
 
 extern "C" [[noreturn]] void FreestandingMain() {
   char program[] = "tolvane";
@@ -55,9 +56,9 @@ extern "C" [[noreturn]] void FreestandingMain() {
   char* request[] = {program, raw, netFn, cmd, nullptr};
 
   // No command: the usage text and status 31.
-  if (ToolMain(1, usage) != 31 || BytesWritten == 0) Exit(1);
+  if (ToolMain(1, usage, Run) != 31 || BytesWritten == 0) Exit(1);
   // A request with no port access: a transport failure, status 11.
-  if (ToolMain(4, request) != 11) Exit(2);
+  if (ToolMain(4, request, Run) != 11) Exit(2);
   Exit(0);
 }
 

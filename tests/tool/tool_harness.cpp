@@ -97,14 +97,14 @@ ToolRun RunTool(const Scenario& scenario, const std::vector<std::string>& argume
     auto bmc = std::make_unique<SimulatedBmc>(scenario);
     bmc->Attach(/*sleepForReal=*/false);
     Report = ChildReport{bmc.get(), STDOUT_FILENO, fds[1]};
-    SetExitHook(SendReportAndExit);
+    auto state = std::make_unique<RunState>();  // as zero as a fresh process leaves it
 
     std::vector<std::string> storage{"tolvane"};
     storage.insert(storage.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (std::string& argument : storage) argv.push_back(argument.data());
     argv.push_back(nullptr);
-    SendReportAndExit(ToolMain(static_cast<int>(storage.size()), argv.data()));
+    SendReportAndExit(ToolMain(static_cast<int>(storage.size()), argv.data(), *state));
   }
   close(fds[1]);
   std::string text;

@@ -45,7 +45,7 @@ std::string Describe(const std::vector<std::string>& args) {
 std::vector<int> DecimalOperands(const Selection& s) {
   std::vector<int> numbers;
   for (const OperandAt& operand : s.form->operands) {
-    if (operand.position == 0) break;
+    if (operand.kind == OperandKind::None) break;
     switch (operand.kind) {
       case OperandKind::VlanTag: numbers.push_back(s.operands.vlanTag); break;
       case OperandKind::FanMode: numbers.push_back(s.operands.fanMode); break;
@@ -67,10 +67,10 @@ void Check(const Expect& e) {
     return;
   }
   ASSERT_NE(s.form, nullptr);
-  EXPECT_EQ(s.form->operation, e.operation);
+  EXPECT_EQ(s.form->operation.name, e.operation);
   EXPECT_EQ(s.operands.on, e.on == 1);
   EXPECT_EQ(DecimalOperands(s), e.numbers);
-  EXPECT_EQ(s.form->waitAfterReset, e.wait);
+  EXPECT_EQ(s.operands.waitAfterReset, e.wait);
 }
 
 Expect Usage(std::vector<std::string> args) { return {std::move(args), "", 31}; }
@@ -271,9 +271,9 @@ TEST(Dispatch, TextOperandsAreHandedOverByName) {
   EXPECT_EQ(Select({"-vlan", "on"}).operands.vlanTag, 0);
   const Selection raw = Select({"-raw", "06", "01", "ff"});
   ASSERT_NE(raw.form, nullptr);
-  EXPECT_EQ(raw.operands.argc, 5);
-  EXPECT_STREQ(raw.operands.rawOperands[0], "06");
-  EXPECT_STREQ(raw.operands.rawOperands[2], "ff");
+  ASSERT_EQ(raw.operands.rawRequest.size(), 3u);
+  EXPECT_STREQ(raw.operands.rawRequest[0], "06");
+  EXPECT_STREQ(raw.operands.rawRequest[2], "ff");
 }
 
 // Every row reads only arguments its counts guarantee, and every row runs
@@ -283,24 +283,23 @@ TEST(Dispatch, EveryFormReadsOnlyArgumentsItTakes) {
   ASSERT_GT(table.count, 0);
   for (int i = 0; i < table.count; ++i) {
     const CommandForm& form = table.forms[i];
-    SCOPED_TRACE(std::string(form.word) + " " + form.operation);
-    EXPECT_NE(form.run, nullptr);
-    EXPECT_LE(form.minArgc, form.maxArgc);
-    if (form.subWord.exact != nullptr || form.subWord.matches != nullptr) EXPECT_GE(form.minArgc, 3);
+    SCOPED_TRACE(std::string(form.word) + " " + form.operation.name);
+    EXPECT_NE(form.operation.run, nullptr);
+    EXPECT_LE(form.arguments.min, form.arguments.max);
+    if (form.subWord.exact != nullptr || form.subWord.matches != nullptr) EXPECT_GE(form.arguments.min, 1);
     for (const OperandAt& operand : form.operands) {
-      if (operand.position == 0) break;
-      EXPECT_GE(operand.position, 2);
-      EXPECT_LT(operand.position, form.minArgc);
+      if (operand.kind == OperandKind::None) break;
+      EXPECT_GE(operand.position, 1);
+      EXPECT_LE(operand.position, form.arguments.min);
     }
   }
 }
 
 TEST(Dispatch, FruModeFollowsTheCommandWordBeforeTheCount) {
-  EXPECT_TRUE(Select({"-fru1"}).fru1Mode);
-  EXPECT_TRUE(Select({"-fru1"}).fruCommand);
-  EXPECT_FALSE(Select({"-fru", "info"}).fru1Mode);
-  EXPECT_TRUE(Select({"-fru", "info"}).fruCommand);
-  EXPECT_FALSE(Select({"-sel", "info"}).fruCommand);
+  EXPECT_TRUE(Select({"-fru1"}).operands.fru1Mode);
+  EXPECT_TRUE(Select({"-fru1", "list"}).operands.fru1Mode);
+  EXPECT_FALSE(Select({"-fru", "info"}).operands.fru1Mode);
+  EXPECT_FALSE(Select({"-sel", "info"}).operands.fru1Mode);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,9 +22,16 @@ namespace {
 
 using namespace fru_test;
 
+// The FRU of the test at hand: a run's FRU session, read by Load.
+FruSession& Fru() {
+  static auto session = std::make_unique<FruSession>();
+  return *session;
+}
+FruFieldSet& Store() { return Fru().fieldStore; }
+
 std::string FaultText() {
   char text[kFruFaultTextSize];
-  DescribeFruModelFault(text, sizeof text);
+  DescribeFruModelFault(Store(), text, sizeof text);
   return text;
 }
 
@@ -138,13 +146,13 @@ TEST(FruDate, ToMinutesMatchesTheCLibrary) {
 // ---- Decode -------------------------------------------------------------------
 
 void Load(const Bytes& image, bool underFru1 = false, int32_t size = -1) {
-  std::fill(std::begin(FruImage), std::end(FruImage), 0);
+  FruImage& fru = Fru().image;
+  std::fill(std::begin(fru.bytes), std::end(fru.bytes), 0);
   const size_t held = image.size() < kFruImageCapacity ? image.size() : kFruImageCapacity;
-  std::copy(image.begin(), image.begin() + static_cast<long>(held), FruImage);
-  FruImageSize = size >= 0 ? size : static_cast<int32_t>(image.size());
-  FruImageShortReply = false;
-  fru1Mode = underFru1;
-  ParseFruImage(false);
+  std::copy(image.begin(), image.begin() + static_cast<long>(held), fru.bytes);
+  fru.size = size >= 0 ? size : static_cast<int32_t>(image.size());
+  fru.shortReply = false;
+  DecodeFruImage(fru, underFru1, &Store());
 }
 
 
@@ -153,7 +161,7 @@ TEST(FruDecode, AreasPresent) {
   Load(LaidOut({{kHeaderBoard, BoardArea({1, 2, 3}, Fields({"a", "b", "c", "d", "e"}))},
                  {kHeaderProduct, ProductArea(Fields({"", "", "", "", "", "", ""}))}},
                 256));
-  const FruFieldSet& s = FruFieldStore;
+  const FruFieldSet& s = Store();
   EXPECT_FALSE(s.hasInternalUse);
   EXPECT_FALSE(s.hasChassis);
   EXPECT_TRUE(s.hasBoard);
@@ -163,39 +171,39 @@ TEST(FruDecode, AreasPresent) {
   EXPECT_STREQ(s.chassis[kChassisPartNumber].text, "");
   EXPECT_STREQ(s.board[kBoardPartNumber].text, "d");
   EXPECT_EQ(s.boardDate[2], 3);
-  EXPECT_EQ(FruParseFault, FruModelFault::None);
+  EXPECT_EQ(Store().fault, FruModelFault::None);
 }
 
 TEST(FruDecode, FieldsCustomBytesAndBoardVersion) {
   // Custom part C1h at once: no custom bytes.
   Load(LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 64));
-  EXPECT_EQ(FruFieldStore.chassisCustom.count, 0);
+  EXPECT_EQ(Store().chassisCustom.count, 0);
   // 8Ah: ten bytes as 8-bit text; C0h: empty.
   Load(LaidOut({{kHeaderChassis, ChassisArea(0x17, Join({Field("0123456789", 0x80), Field("")}))}}, 64));
-  EXPECT_STREQ(FruFieldStore.chassis[0].text, "0123456789");
-  EXPECT_EQ(FruFieldStore.chassis[0].typeLength, 0x8A);
-  EXPECT_STREQ(FruFieldStore.chassis[1].text, "");
+  EXPECT_STREQ(Store().chassis[0].text, "0123456789");
+  EXPECT_EQ(Store().chassis[0].typeLength, 0x8A);
+  EXPECT_STREQ(Store().chassis[1].text, "");
   // -fru1: the first custom field (C3h R 1 0) is BV; C2h and two letters after it stay custom bytes.
   const Bytes board = BoardArea({0, 0, 0}, Join({Fields({"", "", "", "", ""}), Field("R10"), Field("XY")}));
   Load(LaidOut({{kHeaderBoard, board}}, 64), true);
-  EXPECT_STREQ(FruFieldStore.board[kBoardVersion].text, "R10");
-  EXPECT_EQ(Hex(Bytes(FruFieldStore.boardCustom.bytes, FruFieldStore.boardCustom.bytes + FruFieldStore.boardCustom.count)),
+  EXPECT_STREQ(Store().board[kBoardVersion].text, "R10");
+  EXPECT_EQ(Hex(Bytes(Store().boardCustom.bytes, Store().boardCustom.bytes + Store().boardCustom.count)),
             "C2 58 59");
   // Under -fru both are custom bytes.
   Load(LaidOut({{kHeaderBoard, board}}, 64), false);
-  EXPECT_EQ(FruFieldStore.boardCustom.count, 7);
-  EXPECT_STREQ(FruFieldStore.board[kBoardVersion].text, "");
+  EXPECT_EQ(Store().boardCustom.count, 7);
+  EXPECT_STREQ(Store().board[kBoardVersion].text, "");
 }
 
 TEST(FruDecode, MultiRecordsAndInternalUse) {
   const Bytes records = Join({MultiRecord(0, {1}, false), MultiRecord(1, {2, 3}, false), MultiRecord(2, {}, true),
                               MultiRecord(3, {9}, true)});
   Load(LaidOut({{kHeaderInternalUse, Bytes(24, 0x01)}, {kHeaderMultiRecord, records}}, 128));
-  EXPECT_EQ(MultiRecordCount, 3u);  // the third ends the list
-  EXPECT_EQ(InternalUseLength, 24u);
+  EXPECT_EQ(Store().multiRecordCount, 3u);  // the third ends the list
+  EXPECT_EQ(Store().internalUseLength, 24u);
   // The last area: the internal use area runs to the end of the FRU.
   Load(LaidOut({{kHeaderMultiRecord, records}, {kHeaderInternalUse, Bytes(8, 0x01)}}, 100));
-  EXPECT_EQ(InternalUseLength, 100u - 8 - records.size());
+  EXPECT_EQ(Store().internalUseLength, 100u - 8 - records.size());
 }
 
 // The store's limits, both sides of each.
@@ -230,7 +238,7 @@ TEST(FruDecode, FaultsAtTheLimits) {
   };
   for (const auto& c : cases) {
     Load(c.image, false, c.size);
-    EXPECT_EQ(static_cast<int>(FruParseFault), static_cast<int>(c.fault)) << FaultText();
+    EXPECT_EQ(static_cast<int>(Store().fault), static_cast<int>(c.fault)) << FaultText();
   }
   // The end marker anywhere before the next area, whatever the length byte says
   // (here one unit, so that its C1h lies beyond the checksum byte it gives);
@@ -238,23 +246,23 @@ TEST(FruDecode, FaultsAtTheLimits) {
   Bytes image = LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"P", "S"}))}}, 64);
   image[9] = 1;
   Load(image);
-  EXPECT_EQ(FruParseFault, FruModelFault::None);
+  EXPECT_EQ(Store().fault, FruModelFault::None);
   for (uint8_t& byte : image) byte = byte == 0xC1 ? 0x00 : byte;
   Load(image);
-  EXPECT_EQ(FruParseFault, FruModelFault::MissingEndMarker) << FaultText();
+  EXPECT_EQ(Store().fault, FruModelFault::MissingEndMarker) << FaultText();
   // The FRU's bytes end after the end marker and one more byte (the checksum's
   // place), or with the end marker.
   const Bytes chassis = LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"PN", "SN"}))}}, 24);
   const int32_t marker = static_cast<int32_t>(std::find(chassis.begin() + 11, chassis.end(), 0xC1) - chassis.begin());
   Load(chassis, false, marker + 2);
-  EXPECT_EQ(FruParseFault, FruModelFault::None) << FaultText();
+  EXPECT_EQ(Store().fault, FruModelFault::None) << FaultText();
   Load(chassis, false, marker + 1);
-  EXPECT_EQ(FruParseFault, FruModelFault::AreaPastEnd) << FaultText();
+  EXPECT_EQ(Store().fault, FruModelFault::AreaPastEnd) << FaultText();
   // A short reply is a fault of its own.
   Load(LaidOut({}, 64));
-  FruImageShortReply = true;
-  ParseFruImage(false);
-  EXPECT_EQ(FruParseFault, FruModelFault::ShortReply);
+  Fru().image.shortReply = true;
+  DecodeFruImage(Fru().image, false, &Store());
+  EXPECT_EQ(Store().fault, FruModelFault::ShortReply);
 }
 
 // Nothing outside the FRU bytes is read, whatever the header says.
@@ -535,18 +543,18 @@ TEST(FruRebuild, ChangesOnlyTheFieldSet) {
     const Generated g = RandomFru(random);
     const bool underFru1 = random() % 2;
     Load(g.image, underFru1);
-    ASSERT_EQ(FruParseFault, FruModelFault::None) << FaultText() << ' ' << Hex(g.image);
+    ASSERT_EQ(Store().fault, FruModelFault::None) << FaultText() << ' ' << Hex(g.image);
 
     const Change change = RandomChange(random, underFru1);
     Decoded expected = g.expected;
     const bool hadArea = change.code[0] == 'C'   ? expected.chassis.present
                          : change.code[0] == 'B' ? expected.board.present
                                                  : expected.product.present;
-    SetFruFieldValue(change.code.c_str(), change.value.c_str());
-    ASSERT_TRUE(BuildFruImage());
+    SetFruFieldValue(Store(), change.code.c_str(), change.value.c_str());
+    ASSERT_TRUE(BuildFruImage(Store(), underFru1, &Fru().writeImage));
     Apply(change, underFru1, &expected);
 
-    const Bytes rebuilt(WriteImage, WriteImage + WriteImageLength);
+    const Bytes rebuilt(Fru().writeImage.bytes, Fru().writeImage.bytes + Fru().writeImage.length);
     SCOPED_TRACE(change.code + "=" + change.value + " in " + Hex(g.image) + " -> " + Hex(rebuilt));
     const Decoded actual = Decode(rebuilt, rebuilt.size());
     EXPECT_TRUE(actual.problems.empty()) << actual.problems.front();

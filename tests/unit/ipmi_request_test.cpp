@@ -102,9 +102,9 @@ TEST_F(IpmiRequestTest, LongestResponseFillsHundredNinetySevenBytes) {
   Start(Answering(frame));
   FillSentinel();
   EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), 0x00);
-  EXPECT_EQ(count_, kKcsMaxResponseData);
-  EXPECT_EQ(resp_[kKcsMaxResponseData - 1], 0xA5);
-  EXPECT_EQ(resp_[kKcsMaxResponseData], 0xEE);  // nothing written past the data
+  EXPECT_EQ(count_, kMaxResponseData);
+  EXPECT_EQ(resp_[kMaxResponseData - 1], 0xA5);
+  EXPECT_EQ(resp_[kMaxResponseData], 0xEE);  // nothing written past the data
 }
 
 TEST_F(IpmiRequestTest, TransferFailureReturns03AndTouchesNothing) {
@@ -125,7 +125,7 @@ TEST_F(IpmiRequestTest, NoPortAccessIsATransferFailure) {
   count_ = 7;
   EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, resp_, &count_), kCcTransferFailed);
   EXPECT_EQ(count_, 7u);
-  EXPECT_EQ(console_, "Error: No PCI Root Bridge I/O protocol found.\n");
+  EXPECT_EQ(console_, "Error: No BMC is attached to the KCS ports.\n");
   EXPECT_TRUE(bmc_->Kcs().PortTrace().empty());
 }
 
@@ -208,7 +208,7 @@ TEST(IpmiRequestAnyResponse, CompletesExactlyOrFailsCleanly) {
     bmc.Attach(false);
     std::string console;
     CaptureConsole(&console);
-    uint8_t response[kKcsMaxResponseData + 16];
+    uint8_t response[kMaxResponseData + 16];
     std::fill(std::begin(response), std::end(response), uint8_t{0xEE});
     uint32_t count = 0xDEAD;
     const uint8_t cc = IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count);
@@ -229,7 +229,7 @@ TEST(IpmiRequestAnyResponse, CompletesExactlyOrFailsCleanly) {
       EXPECT_EQ(response[0], 0xEE);
       EXPECT_EQ(console.rfind("Error: ", 0), 0u) << console;
     }
-    EXPECT_EQ(response[kKcsMaxResponseData], 0xEE);
+    EXPECT_EQ(response[kMaxResponseData], 0xEE);
   }
 }
 

@@ -55,7 +55,9 @@ Transfer RunTransfer(const std::vector<uint8_t>& request, const KcsFaults& fault
   CaptureConsole(&t.console);
   uint8_t out[kKcsReceiveBufferSize];
   uint8_t count = 0xEE;
-  t.result = KcsTransfer(request.data(), static_cast<uint8_t>(request.size()), out, &count);
+  const TransportFailure failure = KcsTransfer(request, out, &count);
+  PrintTransportFailure({failure, 0, 0});  // as IpmiRequest does
+  t.result = failure == TransportFailure::None ? 0 : 1;
   CaptureConsole(nullptr);
   if (t.result == 0) t.out.assign(out, out + count);
   t.trace = bmc.Kcs().PortTrace();
@@ -320,8 +322,10 @@ TEST(KcsTransfer, NextTransferStartsAfreshAfterAFailure) {
   CaptureConsole(&console);
   uint8_t out[kKcsReceiveBufferSize];
   uint8_t count = 0;
-  EXPECT_EQ(KcsTransfer(kGetDeviceId.data(), 2, out, &count), 1);
-  EXPECT_EQ(KcsTransfer(kGetDeviceId.data(), 2, out, &count), 0);
+  const TransportFailure first = KcsTransfer(kGetDeviceId, out, &count);
+  PrintTransportFailure({first, 0, 0});
+  EXPECT_NE(first, TransportFailure::None);
+  EXPECT_EQ(KcsTransfer(kGetDeviceId, out, &count), TransportFailure::None);
   CaptureConsole(nullptr);
   SelectPortDriver(nullptr);
   EXPECT_EQ(std::vector<uint8_t>(out, out + count), DeviceIdResponse());

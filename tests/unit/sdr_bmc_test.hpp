@@ -1,5 +1,5 @@
 // A fixture for tests that load the SDR repository from a simulated BMC: the
-// record table starts empty, and the console and port driver are released
+// repository starts empty, and the console and port driver are released
 // after each test.
 #pragma once
 
@@ -14,11 +14,7 @@
 
 class SdrBmcTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SdrRecordCount = 0;
-    std::memset(SdrReservationId, 0, sizeof SdrReservationId);
-    std::memset(SdrRecordTable, 0, sizeof SdrRecordTable);
-  }
+  void SetUp() override { sdr_ = std::make_unique<SdrRepository>(); }
   void TearDown() override {
     CaptureConsole(nullptr);
     SelectPortDriver(nullptr);
@@ -30,5 +26,6 @@ class SdrBmcTest : public ::testing::Test {
   }
 
   std::unique_ptr<SimulatedBmc> bmc_;
+  std::unique_ptr<SdrRepository> sdr_;  // as a fresh run has it
   std::string console_;
 };

@@ -35,9 +35,9 @@ class SdrRepositoryTest : public SdrBmcTest {
     return texts;
   }
   uint8_t Load() {
-    uint8_t cc = GetSdrRepositoryInfo();
-    if (cc == kCcSuccess) cc = ReserveSdrRepository();
-    if (cc == kCcSuccess) cc = ReadSdrRecords();
+    uint8_t cc = GetSdrRepositoryInfo(*sdr_);
+    if (cc == kCcSuccess) cc = ReserveSdrRepository(*sdr_);
+    if (cc == kCcSuccess) cc = ReadSdrRecords(*sdr_);
     return cc;
   }
 };
@@ -47,31 +47,31 @@ TEST_F(SdrRepositoryTest, ReadsEveryRecordChainedByTheNextRecordId) {
   for (uint16_t id : {0x0001, 0x0002, 0x0010, 0x0011, 0x0100}) records.push_back(Record(id, 0x01, 43));
   Start(WithRecords(records));
   EXPECT_EQ(Load(), kCcSuccess);
-  EXPECT_EQ(SdrRecordCount, 5);
+  EXPECT_EQ(sdr_->recordCount, 5);
   EXPECT_EQ(Requests(), (std::vector<std::string>{"0A 20", "0A 22", "0A 23 01 00 00 00 00 FF", "0A 23 01 00 02 00 00 FF",
                                                   "0A 23 01 00 10 00 00 FF", "0A 23 01 00 11 00 00 FF",
                                                   "0A 23 01 00 00 01 00 FF"}));
   for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(std::vector<uint8_t>(SdrRecordTable[i], SdrRecordTable[i] + 48), records[i]) << i;
-    EXPECT_EQ(SdrRecordTable[i][48], 0) << "bytes past the record stay zero";
+    EXPECT_EQ(std::vector<uint8_t>(sdr_->recordTable[i], sdr_->recordTable[i] + 48), records[i]) << i;
+    EXPECT_EQ(sdr_->recordTable[i][48], 0) << "bytes past the record stay zero";
   }
-  EXPECT_EQ(SdrRecordId(SdrRecordTable[2]), 0x0010);
+  EXPECT_EQ(SdrRecordId(sdr_->recordTable[2]), 0x0010);
 }
 
 TEST_F(SdrRepositoryTest, EmptyRepositorySendsNoGetSdr) {
   Start(WithRecords({}));
   EXPECT_EQ(Load(), kCcSuccess);
   EXPECT_EQ(Requests(), (std::vector<std::string>{"0A 20", "0A 22"}));
-  EXPECT_EQ(SdrVisibleRecordCount(), 0);
+  EXPECT_EQ(sdr_->VisibleRecordCount(), 0);
 }
 
 TEST_F(SdrRepositoryTest, WithoutReservationTheRequestsCarryZero) {
   Scenario scenario = WithRecords({Record(1, 0x01, 10)});
   scenario.completionCodes.push_back({0x0A, 0x22, {}, 0, 0xC1});
   Start(scenario);
-  EXPECT_EQ(GetSdrRepositoryInfo(), kCcSuccess);
-  EXPECT_EQ(ReserveSdrRepository(), 0xC1);
-  EXPECT_EQ(ReadSdrRecords(), kCcSuccess);
+  EXPECT_EQ(GetSdrRepositoryInfo(*sdr_), kCcSuccess);
+  EXPECT_EQ(ReserveSdrRepository(*sdr_), 0xC1);
+  EXPECT_EQ(ReadSdrRecords(*sdr_), kCcSuccess);
   EXPECT_EQ(Requests().back(), "0A 23 00 00 00 00 00 FF");
 }
 
@@ -81,9 +81,9 @@ TEST_F(SdrRepositoryTest, AFailingGetSdrStopsTheLoopAndKeepsWhatWasRead) {
   Start(scenario);
   EXPECT_EQ(Load(), 0xC5);
   EXPECT_EQ(Requests().size(), 5u);  // info, reserve, three Get SDR
-  EXPECT_EQ(SdrRecordTable[0][0], 1);
-  EXPECT_EQ(SdrRecordTable[1][0], 2);
-  EXPECT_EQ(SdrRecordTable[2][0], 0);
+  EXPECT_EQ(sdr_->recordTable[0][0], 1);
+  EXPECT_EQ(sdr_->recordTable[1][0], 2);
+  EXPECT_EQ(sdr_->recordTable[2][0], 0);
 }
 
 TEST_F(SdrRepositoryTest, ARecordOfOnlyTheNextIdLeavesItsSlotEmpty) {
@@ -94,9 +94,9 @@ TEST_F(SdrRepositoryTest, ARecordOfOnlyTheNextIdLeavesItsSlotEmpty) {
   Start(scenario);
   EXPECT_EQ(Load(), kCcSuccess);
   EXPECT_EQ(Requests().back(), "0A 23 01 00 03 00 00 FF");
-  EXPECT_EQ(SdrRecordTable[2][0], 3);
-  EXPECT_EQ(SdrRecordTable[0][0], 1);
-  for (size_t i = 0; i < kSdrSlotSize; ++i) ASSERT_EQ(SdrRecordTable[1][i], 0) << i;
+  EXPECT_EQ(sdr_->recordTable[2][0], 3);
+  EXPECT_EQ(sdr_->recordTable[0][0], 1);
+  for (size_t i = 0; i < kSdrSlotSize; ++i) ASSERT_EQ(sdr_->recordTable[1][i], 0) << i;
 }
 
 TEST_F(SdrRepositoryTest, AReplyWithoutTheNextRecordIdCannotBeChained) {
@@ -112,10 +112,10 @@ TEST_F(SdrRepositoryTest, NeverStoresPastTheTable) {
   for (uint16_t id = 1; id <= kSdrSlotCount + 2; ++id) records.push_back(Record(id, 0x01, 20));
   Start(WithRecords(records));
   EXPECT_EQ(Load(), kCcSuccess);
-  EXPECT_EQ(SdrRecordCount, kSdrSlotCount + 2);
-  EXPECT_EQ(SdrVisibleRecordCount(), kSdrSlotCount);
+  EXPECT_EQ(sdr_->recordCount, kSdrSlotCount + 2);
+  EXPECT_EQ(sdr_->VisibleRecordCount(), kSdrSlotCount);
   EXPECT_EQ(Requests().size(), 2u + kSdrSlotCount);
-  EXPECT_EQ(SdrRecordId(SdrRecordTable[kSdrSlotCount - 1]), kSdrSlotCount);
+  EXPECT_EQ(SdrRecordId(sdr_->recordTable[kSdrSlotCount - 1]), kSdrSlotCount);
 }
 
 TEST(SdrRecordFields, ConversionFactorsAreTwosComplement) {

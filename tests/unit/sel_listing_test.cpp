@@ -14,6 +14,7 @@
 
 #include "platform/host/host_session.hpp"
 #include "sdr/sdr_repository.hpp"
+#include "app/run_state.hpp"
 #include "sel/sel_listing.hpp"
 #include "sel/sel_log.hpp"
 
@@ -150,17 +151,6 @@ Scenario RandomBmc(Randomness& r, unsigned entries) {
   return scenario;
 }
 
-void ForgetTheLastRun() {
-  BoardName[0] = '\0';
-  PlatformFamily[0] = '\0';
-  SelSdrLoaded = false;
-  SdrRecordCount = 0;
-  std::memset(SdrReservationId, 0, sizeof SdrReservationId);
-  std::memset(SdrRecordTable, 0, sizeof SdrRecordTable);
-  std::memset(SelReservationId, 0, sizeof SelReservationId);
-  std::memset(SelEntryTable, 0, sizeof SelEntryTable);
-}
-
 TEST(SelListingProperty, RandomLogsAndDataFilesNeverBreakTheListing) {
   namespace fs = std::filesystem;
   std::string pattern = testing::TempDir() + "tolvane-sel-random-XXXXXX";
@@ -180,8 +170,8 @@ TEST(SelListingProperty, RandomLogsAndDataFilesNeverBreakTheListing) {
     bmc->Attach(false);
     std::string output;
     CaptureConsole(&output);
-    ForgetTheLastRun();
-    const int status = ShowSelListing();
+    auto run = std::make_unique<RunState>();  // a fresh run
+    const int status = ShowSelListing(run->sel, run->sdr);
     CaptureConsole(nullptr);
     SelectPortDriver(nullptr);
     if (status != 0) {

@@ -93,35 +93,32 @@ class SensorRequestTest : public SdrBmcTest {
 
 TEST_F(SensorRequestTest, ThresholdsConvertWithTheSquareOnly) {
   Start(WithSensor("10 C0 00 00", "3F 02 03 04 05 06 07"));
+  uint8_t* record = sdr_->recordTable[3];
+  record[kSdrSensorNumberByte] = 0x07;
   for (uint8_t code : {0x00, 0x01, 0x02, 0x05, 0x07, 0x08, 0x0A, 0x0B}) {
-    SetFactors(SdrRecordTable[3], {1, 0, 0, 0}, code);
+    SetFactors(record, {1, 0, 0, 0}, code);
     SensorThresholds t;
-    EXPECT_EQ(GetSensorThresholds(3, 0x07, &t), kCcSuccess);
+    EXPECT_EQ(GetSensorThresholds(record, &t), kCcSuccess);
     for (size_t i = 0; i < kThresholdCount; ++i) {
       const double raw = 2.0 + static_cast<double>(i);
       EXPECT_EQ(t.value[i], code == kLinearizationSquare ? raw * raw : raw) << int{code} << " " << i;
     }
   }
-  // A record index outside the table converts nothing and asks nothing.
-  const size_t sent = bmc_->Model().RequestLog().size();
-  EXPECT_TRUE(std::isnan(ConvertSensorReading(kSdrSlotCount)));
-  EXPECT_TRUE(std::isnan(ConvertSensorReading(-1)));
-  EXPECT_TRUE(std::isnan(ConvertThresholdByte(kSdrSlotCount, 1)));
-  EXPECT_EQ(bmc_->Model().RequestLog().size(), sent);
 }
 
-TEST_F(SensorRequestTest, TheReadingAreaTakesFourBytesAtMost) {
+TEST_F(SensorRequestTest, TheReadingTakesFourBytesAtMost) {
   // The longest reply the transport delivers: 197 data bytes.
   std::string longest = "11 C0 22 33";
   for (int i = 4; i < 197; ++i) longest += " EE";
   Start(WithSensor(longest));
-  uint8_t area[kSensorReadingBytes + 2] = {0, 0, 0, 0, 0x5A, 0x5A};
-  auto& reading = *reinterpret_cast<uint8_t(*)[kSensorReadingBytes]>(area);
-  EXPECT_EQ(GetSensorReading(0x07, reading), kCcSuccess);
-  EXPECT_EQ(std::vector<uint8_t>(area, area + 6), (std::vector<uint8_t>{0x11, 0xC0, 0x22, 0x33, 0x5A, 0x5A}));
-  // Absent sensor: CBh and a cleared area, never the previous bytes.
-  EXPECT_EQ(GetSensorReading(0x08, reading), kCcRequestedSensorNotPresent);
-  EXPECT_EQ(std::vector<uint8_t>(area, area + 6), (std::vector<uint8_t>{0, 0, 0, 0, 0x5A, 0x5A}));
+  SensorReading reading;
+  EXPECT_EQ(GetSensorReading(0x07, &reading), kCcSuccess);
+  EXPECT_EQ((std::vector<uint8_t>{reading.raw, reading.flags, reading.state, reading.stateHigh}),
+            (std::vector<uint8_t>{0x11, 0xC0, 0x22, 0x33}));
+  // Absent sensor: CBh and a cleared reading, never the previous bytes.
+  EXPECT_EQ(GetSensorReading(0x08, &reading), kCcRequestedSensorNotPresent);
+  EXPECT_EQ((std::vector<uint8_t>{reading.raw, reading.flags, reading.state, reading.stateHigh}),
+            (std::vector<uint8_t>{0, 0, 0, 0}));
 }
 
 // The hundredths the listing prints reach the formatter as n / 100.0; its
@@ -186,7 +183,7 @@ TEST_F(SensorRequestTest, RandomRecordsAndRepliesNeverBreakTheListing) {
       scenario.kcs.responseFrame = RandomBytes(state, NextRandom(state) % 230);
     }
     Start(scenario);
-    const int status = ShowSensors();
+    const int status = ShowSensors(*sdr_);
     ASSERT_TRUE(status == 0 || status == 11) << run;
     if (status == 0) {
       ASSERT_EQ(console_.rfind("Status | (#)Sensor", 0), 0u) << run;

@@ -174,7 +174,7 @@ TEST(SimController, KcsInterfaceFailsFastWhileRestartingAndRecovers) {
   bmc.Attach(false);
   std::string console;
   CaptureConsole(&console);
-  uint8_t response[kKcsMaxResponseData];
+  uint8_t response[kMaxResponseData];
   uint32_t count = 0;
   EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdColdReset, {}, response, &count), kCcSuccess);
   for (int i = 0; i < 3; ++i) {

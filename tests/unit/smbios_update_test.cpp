@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,15 @@ struct FieldWrite {
 std::vector<FieldWrite> FieldWrites;
 int FieldWriteStatus = 0;
 
+// The FRU session the update hands on to the field write.
+FruSession& Fru() {
+  static auto session = std::make_unique<FruSession>();
+  return *session;
+}
+
 }  // namespace
 
-int WriteFruField(const char* code, const char* value) {
+int WriteFruField(FruSession&, bool, const char* code, const char* value) {
   FieldWrites.push_back({code, value});
   return FieldWriteStatus;
 }
@@ -184,7 +191,7 @@ TEST_F(SmbiosUpdate, WritesTheValueTheDumpFoundInThisMachinesTables) {
       {"1m", {"PM", "QEMU"}}, {"1p", {"PN", "Standard PC"}}, {"1s", {"PS", "SYS-SN-0001"}}, {"3s", {"CS", "CH-SN-0003"}}};
   for (const auto& [code, write] : expected) {
     FieldWrites.clear();
-    EXPECT_EQ(0, UpdateFruFromSmbios(code)) << code;
+    EXPECT_EQ(0, UpdateFruFromSmbios(Fru(), false, code)) << code;
     ASSERT_EQ(1u, FieldWrites.size()) << code;
     EXPECT_EQ(write.code, FieldWrites[0].code) << code;
     EXPECT_EQ(write.value, FieldWrites[0].value) << code;
@@ -192,7 +199,7 @@ TEST_F(SmbiosUpdate, WritesTheValueTheDumpFoundInThisMachinesTables) {
   // No baseboard structure: the dump leaves its section out.
   FieldWrites.clear();
   console_.clear();
-  EXPECT_EQ(11, UpdateFruFromSmbios("2s"));
+  EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, "2s"));
   EXPECT_TRUE(FieldWrites.empty());
   EXPECT_EQ("No value for 2s in SmbiosTemplate file\n", console_);
 }
@@ -205,7 +212,7 @@ TEST_F(SmbiosUpdate, EachCodeWritesItsFieldFromItsLineOfItsSection) {
       {"3s", {"CS", "CH-SN,0003"}}};
   for (const auto& [code, write] : expected) {
     FieldWrites.clear();
-    EXPECT_EQ(0, UpdateFruFromSmbios(code)) << code;
+    EXPECT_EQ(0, UpdateFruFromSmbios(Fru(), false, code)) << code;
     ASSERT_EQ(1u, FieldWrites.size()) << code;
     EXPECT_EQ(write.code, FieldWrites[0].code) << code;
     EXPECT_EQ(write.value, FieldWrites[0].value) << code;
@@ -216,7 +223,7 @@ TEST_F(SmbiosUpdate, EachCodeWritesItsFieldFromItsLineOfItsSection) {
 TEST_F(SmbiosUpdate, ReturnsTheFieldWritesStatus) {
   InstallScriptDump("[ Type 2 ]:1;\nM=B;\nP=BRD-2;\n");
   FieldWriteStatus = 11;
-  EXPECT_EQ(11, UpdateFruFromSmbios("2p"));
+  EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, "2p"));
   ASSERT_EQ(1u, FieldWrites.size());
   EXPECT_EQ("BPN", FieldWrites[0].code);
   EXPECT_EQ("BRD-2", FieldWrites[0].value);
@@ -226,7 +233,7 @@ TEST_F(SmbiosUpdate, ReturnsTheFieldWritesStatus) {
 TEST_F(SmbiosUpdate, AnOldTemplateIsNeverTakenForThisMachine) {
   ScratchDirectory::Write("SmbiosTemplate.cfg", kTemplate);
   InstallScriptDump("");  // a dump that fails to write anything
-  EXPECT_EQ(11, UpdateFruFromSmbios("1s"));
+  EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, "1s"));
   EXPECT_EQ("Not found SmbiosTemplate file\n", console_);
   EXPECT_TRUE(FieldWrites.empty());
   EXPECT_EQ("-d\n", ScratchDirectory::Read("dump-arguments")) << "the old template was gone before the dump ran";
@@ -234,7 +241,7 @@ TEST_F(SmbiosUpdate, AnOldTemplateIsNeverTakenForThisMachine) {
 
 TEST_F(SmbiosUpdate, NoDumpAtAll) {
   ScratchDirectory::Write("SmbiosTemplate.cfg", kTemplate);
-  EXPECT_EQ(11, UpdateFruFromSmbios("3s"));
+  EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, "3s"));
   EXPECT_EQ("Not found SmbiosTemplate file\n", console_);
   EXPECT_TRUE(FieldWrites.empty());
 }
@@ -243,7 +250,7 @@ TEST_F(SmbiosUpdate, AnOldTemplateThatCannotBeDeletedStopsTheUpdate) {
   ASSERT_EQ(0, mkdir("SmbiosTemplate.cfg", 0755));
   ScratchDirectory::Write("SmbiosTemplate.cfg/x", "x");
   InstallScriptDump("[ Type 1 ]:1;\nM=NEW;\n");
-  EXPECT_EQ(11, UpdateFruFromSmbios("1m"));
+  EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, "1m"));
   EXPECT_EQ("Cannot delete old SmbiosTemplate file\n", console_);
   EXPECT_EQ("<missing>", ScratchDirectory::Read("dump-arguments")) << "the dump did not run";
   EXPECT_TRUE(FieldWrites.empty());
@@ -266,13 +273,13 @@ TEST_F(SmbiosUpdate, ValuesThatCannotBeWrittenAreReportedAndNotWritten) {
   for (const Case& c : cases) {
     InstallScriptDump(c.content);
     console_.clear();
-    EXPECT_EQ(11, UpdateFruFromSmbios(c.code)) << c.code;
+    EXPECT_EQ(11, UpdateFruFromSmbios(Fru(), false, c.code)) << c.code;
     EXPECT_EQ(c.console, console_) << c.code;
     EXPECT_TRUE(FieldWrites.empty()) << c.code;
   }
   for (const char* code : {"1x", "1S", "3m", "1ss", ""}) {  // codes match exactly
     console_.clear();
-    EXPECT_EQ(12, UpdateFruFromSmbios(code)) << code;
+    EXPECT_EQ(12, UpdateFruFromSmbios(Fru(), false, code)) << code;
     EXPECT_EQ("Invalid parameters.\n", console_) << code;
   }
 }

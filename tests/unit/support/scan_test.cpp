@@ -1,5 +1,5 @@
-// ScanDecimal, AsciiToInt and TokenizeString against sscanf, atoi and strtok on
-// the same generated texts: white space, signs, digits of every length up to far
+// ScanDecimal and AsciiToInt against sscanf and atoi on the same generated
+// texts: white space, signs, digits of every length up to far
 // past 64 bits, and junk, in every combination. DecimalAccumulator, which they
 // and ScanDecimalFromFile share, at each limit.
 #include <gtest/gtest.h>
@@ -126,28 +126,6 @@ TEST(Scan, ScanHexadecimalMatchesSscanf) {
     unsigned expected = 0x5a5a5a5a, actual = 0x5a5a5a5a;
     ASSERT_EQ(std::sscanf(text.c_str(), "%X", &expected), ScanHexadecimal(text.c_str(), &actual)) << '[' << text << ']';
     ASSERT_EQ(expected, actual) << '[' << text << ']';
-  }
-}
-
-// Each token as offset:text, then the split buffer itself (NULs where delimiters were).
-template <typename Tokenizer>
-std::vector<std::string> Tokens(const std::string& text, const char* delimiters, Tokenizer tokenize) {
-  std::vector<char> copy(text.c_str(), text.c_str() + text.size() + 1);
-  std::vector<std::string> tokens;
-  for (char* token = tokenize(copy.data(), delimiters); token != nullptr; token = tokenize(nullptr, delimiters)) {
-    tokens.push_back(std::to_string(token - copy.data()) + ":" + token);
-  }
-  if (tokenize(nullptr, delimiters) != nullptr) tokens.push_back("<token after the end>");
-  tokens.emplace_back(copy.begin(), copy.end());
-  return tokens;
-}
-
-TEST(Scan, TokenizeStringMatchesStrtok) {
-  for (const char* delimiters : {" ", " \t\n\v\f\r", ",;", "-", "", "ab"}) {
-    for (const std::string& text : GeneratedTexts()) {
-      ASSERT_EQ(Tokens(text, delimiters, std::strtok), Tokens(text, delimiters, TokenizeString))
-          << '[' << text << "] split at [" << delimiters << ']';
-    }
   }
 }
 
