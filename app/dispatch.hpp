@@ -30,19 +30,19 @@ struct Operands {
 
 // What an operand is, which says how the dispatcher reads and checks it.
 enum class OperandKind : uint8_t {
-  None,         // ends the list
-  Switch,       // "on" or "off": Operands::on
-  Wait,         // "-d": Operands::waitAfterReset
-  Text,         // handed on as typed
+  None,    // ends the list
+  Switch,  // "on" or "off": Operands::on
+  Wait,    // "-d": Operands::waitAfterReset
+  Text,    // handed on as typed
   UserName,
   Password,
   FileName,
   Code,
-  UserId,       // decimal 0..255, else "Invalid parameters." and 12
-  Privilege,    // decimal 0..255, else "Invalid parameters." and 12
-  VlanTag,      // decimal, else usage; outside 1..4094 the VLAN tag message and 12
-  FanMode,      // decimal, else usage; above 4 (unsigned) "Invalid mode." and 12
-  RawBytes,     // this argument and all after it: Operands::rawRequest
+  UserId,     // decimal 0..255, else "Invalid parameters." and 12
+  Privilege,  // decimal 0..255, else "Invalid parameters." and 12
+  VlanTag,    // decimal, else usage; outside 1..4094 the VLAN tag message and 12
+  FanMode,    // decimal, else usage; above 4 (unsigned) "Invalid mode." and 12
+  RawBytes,   // this argument and all after it: Operands::rawRequest
 };
 
 struct OperandAt {
@@ -71,11 +71,10 @@ struct Operation {
 // TOLVANE_OPERATION(SetVlan, o.on, o.vlanTag): the operation named SetVlan,
 // called with those arguments; `run` (the RunState) and `o` (the Operands) are
 // in scope for them.
-#define TOLVANE_OPERATION(function, ...)                                                                \
-  Operation {                                                                                           \
-    #function, []([[maybe_unused]] RunState& run, [[maybe_unused]] const Operands& o) -> int { \
-      return function(__VA_ARGS__);                                                                     \
-    }                                                                                                   \
+#define TOLVANE_OPERATION(function, ...)                                                       \
+  Operation {                                                                                  \
+#function, []([[maybe_unused]] RunState & run,                                             \
+                  [[maybe_unused]] const Operands& o) -> int { return function(__VA_ARGS__); } \
   }
 
 inline constexpr int kMaxOperandsPerForm = 4;

@@ -19,7 +19,8 @@ Scenario TemperatureSensors(int count) {
   std::string records;
   for (int n = 1; n <= count; ++n) {
     records += std::string(n > 1 ? "," : "") + R"({"name": "Temp )" + std::to_string(n) + R"(", "number": )" +
-               std::to_string(n) + R"(, "type": "01", "unit": "01", "raw": "2D", "thresholds": "09 05 00 00 55 00 00"})";
+               std::to_string(n) +
+               R"(, "type": "01", "unit": "01", "raw": "2D", "thresholds": "09 05 00 00 55 00 00"})";
   }
   Scenario scenario;
   std::string error;

@@ -56,9 +56,9 @@ void BM_ListSelDecoding(benchmark::State& state) {
   CaptureConsole(nullptr);
   SelectPortDriver(nullptr);
   state.SetItemsProcessed(state.iterations() * kEntries);
-  state.counters["us_per_entry"] = benchmark::Counter(static_cast<double>(state.iterations() * kEntries),
-                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert,
-                                                      benchmark::Counter::kIs1000);
+  state.counters["us_per_entry"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * kEntries),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert, benchmark::Counter::kIs1000);
   state.counters["output_bytes"] = static_cast<double>(output.size());
 }
 BENCHMARK(BM_ListSelDecoding)->Unit(benchmark::kMillisecond);

@@ -92,7 +92,8 @@ SmbiosEntryPointError DecodeSmbiosEntryPoint(const uint8_t* bytes, size_t availa
     entry->tableLength = static_cast<uint32_t>(LittleEndian(bytes + kTableLength2, 2));
     entry->tableAddress = LittleEndian(bytes + kTableAddress2, 4);
   }
-  if (entry->tableAddress == 0 || entry->tableLength == 0 || entry->tableAddress + entry->tableLength < entry->tableAddress) {
+  if (entry->tableAddress == 0 || entry->tableLength == 0 ||
+      entry->tableAddress + entry->tableLength < entry->tableAddress) {
     return SmbiosEntryPointError::NoStructureTable;
   }
   return SmbiosEntryPointError::None;

@@ -12,7 +12,7 @@ inline constexpr uint8_t kSmbiosEndOfTable = 127;
 struct SmbiosStructure {
   size_t offset;  // from the start of the table
   uint8_t type;
-  uint8_t formattedLength;   // 4 or more: the header and the fields
+  uint8_t formattedLength;  // 4 or more: the header and the fields
   uint16_t handle;
   const uint8_t* formatted;  // formattedLength bytes
   const uint8_t* strings;    // the string set

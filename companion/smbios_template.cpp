@@ -22,13 +22,16 @@ struct TemplateSectionLines {
 
 // The strings of each section in the order of the SMBIOS standard (sections 7.2,
 // 7.3 and 7.4), the order the reader counts them in.
+// clang-format off
 constexpr TemplateSectionLines kSectionLines[] = {
     {1, "System Information", {{"Manufacturer", 0x04}, {"ProductName", 0x05}, {"Version", 0x06}, {"SerialNumber", 0x07}}, 4},
     {2, "Baseboard Information", {{"Manufacturer", 0x04}, {"Product", 0x05}, {"Version", 0x06}, {"SerialNumber", 0x07}}, 4},
     {3, "System Enclosure or Chassis", {{"Manufacturer", 0x04}, {"Version", 0x06}, {"SerialNumber", 0x07}, {}}, 3},
 };
+// clang-format on
 constexpr bool SectionsAgreeWithHeaders() {
-  if (sizeof kSectionLines / sizeof kSectionLines[0] != sizeof kSmbiosTemplateSections / sizeof kSmbiosTemplateSections[0]) {
+  if (sizeof kSectionLines / sizeof kSectionLines[0] !=
+      sizeof kSmbiosTemplateSections / sizeof kSmbiosTemplateSections[0]) {
     return false;
   }
   for (size_t s = 0; s < sizeof kSectionLines / sizeof kSectionLines[0]; ++s) {

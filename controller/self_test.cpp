@@ -8,7 +8,6 @@
 
 namespace {
 
-
 constexpr uint8_t kSelfTestPassed = 0x55;
 constexpr uint8_t kSelfTestNotImplemented = 0x56;
 constexpr uint8_t kSelfTestCorrupted = 0x57;

@@ -15,8 +15,8 @@ constexpr int kFruSourceOem = 1;
 
 constexpr FruCommandCodes kStorageFruCommands = {kNetFnStorage, kCmdGetFruInventoryAreaInfo, kCmdReadFruData,
                                                  kCmdWriteFruData};
-constexpr FruCommandCodes kOemFruCommands = {kNetFnOemController, kCmdOemGetFruInventoryAreaInfo,
-                                             kCmdOemReadFruData, kCmdOemWriteFruData};
+constexpr FruCommandCodes kOemFruCommands = {kNetFnOemController, kCmdOemGetFruInventoryAreaInfo, kCmdOemReadFruData,
+                                             kCmdOemWriteFruData};
 
 uint8_t FruWriteControl(uint8_t operation) {
   const uint8_t request[] = {operation};

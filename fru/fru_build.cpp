@@ -36,7 +36,8 @@ class ImageWriter {
   }
   void PutField(const FruTextField& field) {
     Put(field.typeLength);
-    PutBytes({reinterpret_cast<const uint8_t*>(field.text), static_cast<size_t>(field.typeLength & kTypeLengthLengthMask)});
+    PutBytes(
+        {reinterpret_cast<const uint8_t*>(field.text), static_cast<size_t>(field.typeLength & kTypeLengthLengthMask)});
   }
   void PutCustom(const FruCustomBytes& custom) { PutBytes({custom.bytes, custom.count}); }
   void PadToUnit() {
@@ -103,7 +104,8 @@ void PutMultiRecords(ImageWriter& w, const FruFieldSet& s) {
   for (size_t i = 0; i < s.multiRecordCount; ++i) {
     const uint8_t* entry = s.multiRecordTable[i];
     const size_t length = entry[kMultiRecordLength];
-    w.PutBytes({entry, kMultiRecordHeaderBytes + (length < kMultiRecordDataCapacity ? length : kMultiRecordDataCapacity)});
+    w.PutBytes(
+        {entry, kMultiRecordHeaderBytes + (length < kMultiRecordDataCapacity ? length : kMultiRecordDataCapacity)});
   }
   w.Put(0);
 }

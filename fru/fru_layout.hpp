@@ -8,7 +8,7 @@
 inline constexpr uint8_t kFruFormatVersion = 0x01;  // common header and area format version
 inline constexpr size_t kFruUnitBytes = 8;          // offsets and area lengths count 8-byte units
 inline constexpr size_t kFruHeaderBytes = 8;
-inline constexpr size_t kFruMaxUnits = 255;         // what one offset or length byte can say
+inline constexpr size_t kFruMaxUnits = 255;  // what one offset or length byte can say
 
 // Common header (section 8).
 inline constexpr size_t kHeaderVersion = 0;

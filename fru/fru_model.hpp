@@ -19,8 +19,9 @@ struct FruImage {
 
   // The bytes a read fills: size, at most the buffer.
   std::span<const uint8_t> Held() const {
-    return {bytes, size <= 0 ? 0 : size < static_cast<int32_t>(kFruImageCapacity) ? static_cast<size_t>(size)
-                                                                                     : kFruImageCapacity};
+    return {bytes, size <= 0                                        ? 0
+                   : size < static_cast<int32_t>(kFruImageCapacity) ? static_cast<size_t>(size)
+                                                                    : kFruImageCapacity};
   }
 };
 

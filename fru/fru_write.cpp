@@ -28,7 +28,7 @@ struct DatePart {
   int FruDateFields::*field;
 };
 constexpr DatePart kDateParts[] = {
-    {0, 4, &FruDateFields::year}, {4, 2, &FruDateFields::month}, {6, 2, &FruDateFields::day},
+    {0, 4, &FruDateFields::year}, {4, 2, &FruDateFields::month},   {6, 2, &FruDateFields::day},
     {8, 2, &FruDateFields::hour}, {10, 2, &FruDateFields::minute},
 };
 
@@ -104,8 +104,8 @@ void FruDateToMinutes(const FruDateFields& fields, uint8_t date[kFruDateBytes]) 
   const int64_t year = int64_t{fields.year} + kTmYearBase + FloorDivide(month, kMonthsPerYear);
   const auto monthOfYear = static_cast<unsigned>(month - FloorDivide(month, kMonthsPerYear) * kMonthsPerYear) + 1;
   const int64_t days = DaysFromCivil(year, monthOfYear, 1) + fields.day - 1;
-  const int64_t minutes = (days - DaysFromCivil(kFruDateEpochYear, 1, 1)) * kMinutesPerDay +
-                          fields.hour * kMinutesPerHour + fields.minute;
+  const int64_t minutes =
+      (days - DaysFromCivil(kFruDateEpochYear, 1, 1)) * kMinutesPerDay + fields.hour * kMinutesPerHour + fields.minute;
   const int64_t stored = minutes < 0 ? 0 : minutes & kFruDateLargest;
   PutLe24({date, kFruDateBytes}, 0, static_cast<uint32_t>(stored));
 }

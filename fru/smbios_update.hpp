@@ -12,10 +12,10 @@
 #include "fru/fru_layout.hpp"
 
 struct SmbiosSelector {
-  const char* code;     // the -fru sub-word, matched exactly
-  uint8_t sectionType;  // SMBIOS structure type of the template section
-  uint8_t lineIndex;    // value line in the section, from 0, in SMBIOS string order
-  const char* fruField; // the FRU field code written
+  const char* code;      // the -fru sub-word, matched exactly
+  uint8_t sectionType;   // SMBIOS structure type of the template section
+  uint8_t lineIndex;     // value line in the section, from 0, in SMBIOS string order
+  const char* fruField;  // the FRU field code written
 };
 
 inline constexpr SmbiosSelector kSmbiosSelectors[] = {

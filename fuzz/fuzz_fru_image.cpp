@@ -24,8 +24,8 @@
 
 namespace {
 
-constexpr const char* kCodes[] = {"CT", "CP", "CS", "BDT", "BM", "BPN", "BS", "BP",
-                                  "PM", "PN", "PPM", "PV", "PS", "PAT", "BV"};
+constexpr const char* kCodes[] = {"CT", "CP", "CS",  "BDT", "BM", "BPN", "BS", "BP",
+                                  "PM", "PN", "PPM", "PV",  "PS", "PAT", "BV"};
 constexpr unsigned kCodeCount = sizeof kCodes / sizeof kCodes[0];
 constexpr size_t kValueLength = 80;
 
@@ -89,7 +89,8 @@ void CheckUnchanged(const Decoded& before, const Decoded& after, const char* cod
   }
   const char* chassisCodes[] = {"CP", "CS"};
   for (size_t i = 0; i < kChassisFieldCount; ++i) {
-    if (a.hasChassis && set != chassisCodes[i] && !SameField(a.chassis[i], b.chassis[i])) Finding("chassis field changed");
+    if (a.hasChassis && set != chassisCodes[i] && !SameField(a.chassis[i], b.chassis[i]))
+      Finding("chassis field changed");
   }
   const char* boardCodes[] = {"BM", "BPN", "BS", "BP", "", "BV"};
   for (size_t i = 0; i < kBoardFieldCount; ++i) {
@@ -97,7 +98,8 @@ void CheckUnchanged(const Decoded& before, const Decoded& after, const char* cod
   }
   const char* productCodes[] = {"PM", "PN", "PPM", "PV", "PS", "PAT", ""};
   for (size_t i = 0; i < kProductFieldCount; ++i) {
-    if (a.hasProduct && set != productCodes[i] && !SameField(a.product[i], b.product[i])) Finding("product field changed");
+    if (a.hasProduct && set != productCodes[i] && !SameField(a.product[i], b.product[i]))
+      Finding("product field changed");
   }
   if (a.hasChassis && !SameCustom(a.chassisCustom, b.chassisCustom)) Finding("chassis custom bytes changed");
   if (a.hasBoard && !SameCustom(a.boardCustom, b.boardCustom)) Finding("board custom bytes changed");

@@ -1,11 +1,11 @@
 #include "fuzz/fuzz_platform.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -13,7 +13,7 @@
 
 struct PlatformFile {
   std::string name;
-  fuzz::FileBytes reading;      // the file being read
+  fuzz::FileBytes reading;       // the file being read
   std::vector<uint8_t> written;  // or what is being written
   size_t position = 0;
   bool writing = false;
@@ -53,8 +53,8 @@ int RunCore(Machine& machine, const std::function<int()>& entry) {
 const FileSystem& EventDataFiles() {
   static const FileSystem files = [] {
     FileSystem loaded;
-    for (const char* name : {"MBType.dat", "GenEvt.dat", "SpecEvt1.dat", "SpecEvt2.dat", "SpecEvt3.dat",
-                             "SpecEvt4.dat", "SpecEvt5.dat", "RomEN.dat", "RomEPEX.dat"}) {
+    for (const char* name : {"MBType.dat", "GenEvt.dat", "SpecEvt1.dat", "SpecEvt2.dat", "SpecEvt3.dat", "SpecEvt4.dat",
+                             "SpecEvt5.dat", "RomEN.dat", "RomEPEX.dat"}) {
       std::ifstream in(std::string(TOLVANE_EVENT_DATA_DIR) + "/" + name, std::ios::binary);
       if (!in) {
         std::fprintf(stderr, "fuzz: event data file %s missing in %s\n", name, TOLVANE_EVENT_DATA_DIR);
@@ -72,7 +72,6 @@ const FileSystem& EventDataFiles() {
 // ---- The seam --------------------------------------------------------------
 
 using fuzz::Current;
-
 
 namespace {
 PlatformFile* Opened(std::unique_ptr<PlatformFile> file) {
@@ -103,7 +102,8 @@ void StallMicroseconds(uint32_t microseconds) { Current->clock.Advance(microseco
 
 void ConsoleWrite(ConsoleStream, const char* text, size_t length) {
   std::string& console = Current->console;
-  if (console.size() < fuzz::kConsoleLimit) console.append(text, std::min(length, fuzz::kConsoleLimit - console.size()));
+  if (console.size() < fuzz::kConsoleLimit)
+    console.append(text, std::min(length, fuzz::kConsoleLimit - console.size()));
 }
 
 PlatformFile* FileOpen(const char* name, FileMode mode) {

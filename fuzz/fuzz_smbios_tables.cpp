@@ -89,8 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       return 0;
     });
     if (read == SmbiosTemplateRead::Found && !IsTableString(table, value)) {
-      std::fprintf(stderr, "fuzz: the template gives %s the value \"%s\", not a string of the tables\n",
-                   selector.code, value);
+      std::fprintf(stderr, "fuzz: the template gives %s the value \"%s\", not a string of the tables\n", selector.code,
+                   value);
       std::abort();
     }
   }

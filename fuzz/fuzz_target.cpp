@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-
 #include <nlohmann/json.hpp>
 
 #include "app/tool_main.hpp"

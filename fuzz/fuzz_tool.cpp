@@ -20,13 +20,13 @@
 
 namespace {
 
-constexpr uint8_t kFru1Word = 0x01;       // a "-fru" row under "-fru1"
-constexpr uint8_t kDropDataFile = 0x02;   // one event text data file missing
-constexpr uint8_t kSourceIndex = 0x04;    // a fru_source_index file
-constexpr uint8_t kOperandFile = 0x08;    // a file under the name of the file operand
-constexpr uint8_t kTemplate = 0x10;       // the SMBIOS dump leaves a template
-constexpr uint8_t kNoPortAccess = 0x20;   // no PCI Root Bridge I/O protocol
-constexpr uint8_t kSystemGuid = 0x40;     // the BMC's System GUID from the input
+constexpr uint8_t kFru1Word = 0x01;      // a "-fru" row under "-fru1"
+constexpr uint8_t kDropDataFile = 0x02;  // one event text data file missing
+constexpr uint8_t kSourceIndex = 0x04;   // a fru_source_index file
+constexpr uint8_t kOperandFile = 0x08;   // a file under the name of the file operand
+constexpr uint8_t kTemplate = 0x10;      // the SMBIOS dump leaves a template
+constexpr uint8_t kNoPortAccess = 0x20;  // no PCI Root Bridge I/O protocol
+constexpr uint8_t kSystemGuid = 0x40;    // the BMC's System GUID from the input
 constexpr size_t kGuidLength = 16;
 constexpr unsigned kMaxExtraArguments = 120;
 constexpr size_t kOperandLength = 80;
@@ -64,16 +64,26 @@ std::string SeedOperand(const CommandForm& form, int position) {
   for (const OperandAt& operand : form.operands) {
     if (operand.position == 0 || operand.position > position) break;
     switch (operand.kind) {
-      case OperandKind::Text: return "10.0.0.5";
-      case OperandKind::UserName: return "alice";
-      case OperandKind::Password: return "secret";
-      case OperandKind::FileName: return "fru.bin";
-      case OperandKind::Code: return "ps";
-      case OperandKind::UserId: return "3";
-      case OperandKind::Privilege: return "4";
-      case OperandKind::VlanTag: return "100";
-      case OperandKind::FanMode: return "2";
-      case OperandKind::RawOperands: return position == 2 ? "06" : "01";
+      case OperandKind::Text:
+        return "10.0.0.5";
+      case OperandKind::UserName:
+        return "alice";
+      case OperandKind::Password:
+        return "secret";
+      case OperandKind::FileName:
+        return "fru.bin";
+      case OperandKind::Code:
+        return "ps";
+      case OperandKind::UserId:
+        return "3";
+      case OperandKind::Privilege:
+        return "4";
+      case OperandKind::VlanTag:
+        return "100";
+      case OperandKind::FanMode:
+        return "2";
+      case OperandKind::RawOperands:
+        return position == 2 ? "06" : "01";
     }
   }
   return "x";

@@ -5,9 +5,8 @@ namespace fuzz {
 namespace {
 
 enum class Bend : uint8_t { None, CompletionCode, Truncate, Extend, ChangeByte, RawFrame, Silence };
-constexpr Bend kBends[] = {Bend::None,     Bend::None,       Bend::None,     Bend::CompletionCode,
-                           Bend::Truncate, Bend::Extend,     Bend::ChangeByte, Bend::RawFrame,
-                           Bend::Silence,  Bend::None};
+constexpr Bend kBends[] = {Bend::None,   Bend::None,       Bend::None,     Bend::CompletionCode, Bend::Truncate,
+                           Bend::Extend, Bend::ChangeByte, Bend::RawFrame, Bend::Silence,        Bend::None};
 
 constexpr size_t kHeaderBytes = 3;  // NetFn/LUN, command, completion code
 

@@ -50,8 +50,7 @@ uint8_t ReadLanMacAddress(char* text) {
   uint8_t mac[6];
   const uint8_t cc = GetLanParameter(kLanParamMacAddress, mac, sizeof mac);
   if (cc == kCcSuccess) {
-    FormatString(text, kMacTextSize, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4],
-                 mac[5]);
+    FormatString(text, kMacTextSize, "%02X:%02X:%02X:%02X:%02X:%02X", mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
   }
   return cc;
 }

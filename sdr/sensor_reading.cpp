@@ -17,13 +17,8 @@ struct Linearization {
 // IPMI 2.0 table 43-1, Linearization. The codes not listed (among them 03h
 // log2, 04h e^y, 06h 2^y, 09h cube, 70h-7Fh non-linear) leave y unchanged.
 constexpr Linearization kLinearizations[] = {
-    {0x01, NaturalLog},
-    {0x02, Log10},
-    {0x05, Exp10},
-    {0x07, Reciprocal},
-    {kLinearizationSquare, Square},
-    {0x0A, SquareRoot},
-    {0x0B, CubeRoot},
+    {0x01, NaturalLog}, {0x02, Log10},    {0x05, Exp10}, {0x07, Reciprocal}, {kLinearizationSquare, Square},
+    {0x0A, SquareRoot}, {0x0B, CubeRoot},
 };
 
 // Get Sensor Reading and Get Sensor Thresholds name the sensor alone.

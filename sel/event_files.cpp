@@ -124,8 +124,13 @@ void CloseEventFiles(EventFiles& files) {
 }
 
 void GenericEventText(EventFiles& files, uint8_t eventDirType, uint8_t eventData1, char* text, size_t size) {
-  const ScanKeys keys = {kEventTextRecordSize, true, kGenericEndMarker, static_cast<uint8_t>(eventDirType & kEventTypeMask),
-                         static_cast<uint8_t>(eventData1 & kOffsetMask), false, 0};
+  const ScanKeys keys = {kEventTextRecordSize,
+                         true,
+                         kGenericEndMarker,
+                         static_cast<uint8_t>(eventDirType & kEventTypeMask),
+                         static_cast<uint8_t>(eventData1 & kOffsetMask),
+                         false,
+                         0};
   switch (Scan(files, EventFile::GenericEvents, keys)) {
     case ScanResult::Found:
       return CopyFieldText(files.record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);
@@ -142,8 +147,13 @@ bool SpecificEventText(EventFiles& files, uint8_t sensorType, uint8_t eventData1
     SetText(text, size, kBbpText);
     return false;
   }
-  const ScanKeys keys = {kEventTextRecordSize, true, kSpecificEndMarker, sensorType,
-                         static_cast<uint8_t>(eventData1 & kOffsetMask), true, eventData2};
+  const ScanKeys keys = {kEventTextRecordSize,
+                         true,
+                         kSpecificEndMarker,
+                         sensorType,
+                         static_cast<uint8_t>(eventData1 & kOffsetMask),
+                         true,
+                         eventData2};
   switch (Scan(files, SpecificFileOf(sensorType), keys)) {
     case ScanResult::Found:
       CopyFieldText(files.record + kEventTextField, kEventTextRecordSize - kEventTextField, text, size);

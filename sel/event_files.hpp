@@ -8,15 +8,15 @@
 
 // In the order they are opened.
 enum class EventFile : uint8_t {
-  BoardTypes,         // MBType.dat: board names by board identifier
-  GenericEvents,      // GenEvt.dat: generic event texts
-  SpecificEvents1,    // SpecEvt1.dat: sensor types 00h-0Eh
-  SpecificEvents2,    // SpecEvt2.dat: sensor type 0Fh
-  SpecificEvents3,    // SpecEvt3.dat: sensor types 10h-1Fh
-  SpecificEvents4,    // SpecEvt4.dat: sensor types 20h-2Ch
-  SpecificEvents5,    // SpecEvt5.dat: sensor types 2Dh-FFh except C6h
-  RomleyEnDimms,      // RomEN.dat: DIMM locations of the RomleyEN family
-  RomleyEpexDimms,    // RomEPEX.dat: DIMM locations of the RomleyEPEX family
+  BoardTypes,       // MBType.dat: board names by board identifier
+  GenericEvents,    // GenEvt.dat: generic event texts
+  SpecificEvents1,  // SpecEvt1.dat: sensor types 00h-0Eh
+  SpecificEvents2,  // SpecEvt2.dat: sensor type 0Fh
+  SpecificEvents3,  // SpecEvt3.dat: sensor types 10h-1Fh
+  SpecificEvents4,  // SpecEvt4.dat: sensor types 20h-2Ch
+  SpecificEvents5,  // SpecEvt5.dat: sensor types 2Dh-FFh except C6h
+  RomleyEnDimms,    // RomEN.dat: DIMM locations of the RomleyEN family
+  RomleyEpexDimms,  // RomEPEX.dat: DIMM locations of the RomleyEPEX family
 };
 inline constexpr size_t kEventFileCount = 9;
 

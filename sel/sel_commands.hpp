@@ -35,8 +35,8 @@ struct SelInfo {
 
 // Get SEL Allocation Info reply (IPMI 2.0 section 31.3).
 struct SelAllocationInfo {
-  uint16_t units;          // possible allocation units
-  uint16_t unitSize;       // in bytes
+  uint16_t units;     // possible allocation units
+  uint16_t unitSize;  // in bytes
   uint16_t freeUnits;
   uint16_t largestFreeBlock;  // in allocation units
   uint8_t maxRecordSize;      // in allocation units

@@ -4,8 +4,8 @@
 #include "sel/event_files.hpp"
 #include "sel/sel_commands.hpp"
 #include "sel/sel_log.hpp"
-#include "support/calendar.hpp"
 #include "support/bytes.hpp"
+#include "support/calendar.hpp"
 #include "support/exit_status.hpp"
 #include "support/format.hpp"
 #include "support/report.hpp"
@@ -77,10 +77,8 @@ struct OemSensorName {
   const char* name;
 };
 constexpr OemSensorName kOemSensorNames[] = {
-    {0xC2, false, 0x00, "CPLD Event"},
-    {0xC3, true, 0x03, "PCH Hot"},
-    {0xC3, false, 0x00, "CPU Error"},
-    {0xC6, false, 0x00, "BBP"},
+    {0xC2, false, 0x00, "CPLD Event"},        {0xC3, true, 0x03, "PCH Hot"},
+    {0xC3, false, 0x00, "CPU Error"},         {0xC6, false, 0x00, "BBP"},
     {0xC7, false, 0x00, "Xeon Phi Throttle"},
 };
 constexpr const char kOemSensorName[] = "OEM";
@@ -127,7 +125,6 @@ struct CpuLabel {
   const char* label;
 };
 constexpr CpuLabel kCpuLabels[] = {{0x80, "CPU1"}, {0x81, "CPU2"}, {0x82, "CPU3"}, {0x83, "CPU4"}};
-
 
 bool ContainsText(const char* text, const char* part) {
   for (size_t start = 0; text[start] != '\0'; ++start) {
@@ -194,7 +191,8 @@ void EventText(SelListing& listing, const uint8_t* entry, char* text, size_t siz
   if (eventType >= kFirstGenericType && eventType <= kLastGenericType) {
     return GenericEventText(listing.files, entry[kSelEventDirTypeByte], data1, text, size);
   }
-  if (eventType != kSensorSpecificType && eventType != kSensorSpecificOemType) return SetText(text, size, kOemEventText);
+  if (eventType != kSensorSpecificType && eventType != kSensorSpecificOemType)
+    return SetText(text, size, kOemEventText);
   if (!SpecificEventText(listing.files, sensorType, data1, data2, text, size)) return;
   char detail[kEventDetailSize];
   EventDetailText(listing, sensorType, data1, data2, entry[kSelEventData3Byte], detail, sizeof detail);

@@ -119,7 +119,8 @@ int DumpSelRaw(SelLog& sel) {
     char line[64];
     size_t length = static_cast<size_t>(FormatString(line, sizeof line, "SEL(%4d) ", k));
     for (size_t i = 0; i < kSelEntrySize && length < sizeof line; ++i) {
-      length += static_cast<size_t>(FormatString(line + length, sizeof line - length, "%02X ", sel.entryTable[k - 1][i]));
+      length +=
+          static_cast<size_t>(FormatString(line + length, sizeof line - length, "%02X ", sel.entryTable[k - 1][i]));
     }
     Printf("%s\n", line);
   }

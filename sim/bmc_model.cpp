@@ -1,22 +1,15 @@
 #include "sim/bmc_model.hpp"
 
-#include "sim/handler.hpp"
-
 #include <algorithm>
 #include <utility>
+
+#include "sim/handler.hpp"
 
 namespace {
 
 // Every group of commands the BMC implements.
 std::span<const HandlerEntry> (*const kHandlerTables[])() = {
-    AppHandlers,
-    LanHandlers,
-    ControllerHandlers,
-    UserHandlers,
-    SdrHandlers,
-    SelHandlers,
-    SensorHandlers,
-    FruHandlers,
+    AppHandlers, LanHandlers, ControllerHandlers, UserHandlers, SdrHandlers, SelHandlers, SensorHandlers, FruHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

@@ -38,6 +38,6 @@ class BmcModel {
   Scenario scenario_;
   const VirtualClock* clock_;
   std::vector<IpmiMessage> requestLog_;
-  std::vector<unsigned> faultMatches_;  // per completion-code fault: matching requests so far
+  std::vector<unsigned> faultMatches_;        // per completion-code fault: matching requests so far
   std::optional<uint64_t> restartStartedAt_;  // simulated time of the last restart
 };

@@ -3,9 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
 #include <nlohmann/json.hpp>
+#include <vector>
 
 class JsonReader;
 

@@ -173,8 +173,7 @@ std::vector<uint8_t> ExampleServerFru() {
   const std::vector<uint8_t> board = Concatenate(
       {kBoardLanguageAndDate, Fields({"Tolvane Systems", "TS-7000 Mainboard", "MB24A0339", "MB-7000-03", ""})});
   const std::vector<uint8_t> product = Concatenate(
-      {{0x19},
-       Fields({"Tolvane Systems", "TS-7000 Rack Server", "TS7000-2U", "1.1", "SRV24C0117", "ASSET-0117", ""})});
+      {{0x19}, Fields({"Tolvane Systems", "TS-7000 Rack Server", "TS7000-2U", "1.1", "SRV24C0117", "ASSET-0117", ""})});
   // End of list, format 2; sub-record 02h (system name).
   std::vector<uint8_t> record = Concatenate({{0x03, 0x82, 0x00, 0x00, 0x00, 0x02}, Fields({"rack12-node07"})});
   record.erase(record.begin() + 6);  // the name is bare bytes, not a type/length field
@@ -192,9 +191,9 @@ std::vector<uint8_t> ExampleServerFru() {
 // (-fru1), then one more custom field. As large as FRU 0, since the tool takes
 // the size of every FRU from device 0.
 std::vector<uint8_t> ExampleRiserFru() {
-  const std::vector<uint8_t> board = Concatenate(
-      {kBoardLanguageAndDate, Fields({"Tolvane Systems", "TS-7000 Riser", "RS24B0042", "RS-7000-01", "", "R1.0",
-                                      "LANE-X16"})});
+  const std::vector<uint8_t> board =
+      Concatenate({kBoardLanguageAndDate,
+                   Fields({"Tolvane Systems", "TS-7000 Riser", "RS24B0042", "RS-7000-01", "", "R1.0", "LANE-X16"})});
   return FruImage({{kHeaderBoard, InfoArea(board)}}, 2048);
 }
 

@@ -4,11 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 template <typename Enum>
 struct EnumName {

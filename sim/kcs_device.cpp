@@ -25,9 +25,7 @@ std::string TraceLine(char direction, uint16_t port, uint8_t value) {
 KcsDevice::KcsDevice(Responder responder, KcsFaults faults, Running running)
     : responder_(std::move(responder)), running_(std::move(running)), faults_(std::move(faults)) {}
 
-bool KcsDevice::FaultActive() const {
-  return faults_.onTransfer == 0 || faults_.onTransfer == counters_.transfers;
-}
+bool KcsDevice::FaultActive() const { return faults_.onTransfer == 0 || faults_.onTransfer == counters_.transfers; }
 
 void KcsDevice::ReachPhase(KcsPhase phase) {
   if (FaultActive() && faults_.forceStateAt == phase) stateForced_ = true;

@@ -31,7 +31,7 @@ class KcsDevice {
   // What the tool did, for tests and measurements.
   struct Counters {
     unsigned statusReads = 0;
-    unsigned transfers = 0;  // WRITE_START codes seen
+    unsigned transfers = 0;      // WRITE_START codes seen
     unsigned longestIbfRun = 0;  // most consecutive status reads that showed IBF set
   };
   const Counters& Stats() const { return counters_; }

@@ -4,11 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "sim/controller_state.hpp"
 #include "sim/fru_state.hpp"
@@ -50,9 +49,9 @@ enum class KcsPhase : uint8_t { None, WriteStart, DataByte, WriteEnd, ReadPhase 
 enum class KcsStateCode : uint8_t { Idle = 0, Read = 1, Write = 2, Error = 3 };
 
 struct KcsFaults {
-  unsigned onTransfer = 0;          // 0: every transfer; n: only the n-th (from 1)
-  unsigned ibfHoldReads = 0;        // IBF stays set for this many status reads after each write
-  unsigned responseDelayReads = 0;  // IBF stays set this many reads after the last request byte
+  unsigned onTransfer = 0;                 // 0: every transfer; n: only the n-th (from 1)
+  unsigned ibfHoldReads = 0;               // IBF stays set for this many status reads after each write
+  unsigned responseDelayReads = 0;         // IBF stays set this many reads after the last request byte
   KcsPhase forceStateAt = KcsPhase::None;  // the interface shows forcedState from there on
   KcsStateCode forcedState = KcsStateCode::Error;
   bool idleWithoutResponse = false;  // goes idle after the request without sending anything

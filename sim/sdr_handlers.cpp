@@ -31,8 +31,8 @@ uint16_t RecordId(const std::vector<uint8_t>& record) { return record.size() >= 
 
 IpmiReply GetSdrRepositoryInfo(BmcModel& bmc, const IpmiMessage&) {
   const size_t count = bmc.State().sdr.records.size();
-  return Reply({kSdrVersion, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0xFF, 0xFF, 0, 0, 0, 0,
-                0, 0, 0, 0, kSupportsReserve});
+  return Reply({kSdrVersion, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8), 0xFF, 0xFF, 0, 0, 0, 0, 0,
+                0, 0, 0, kSupportsReserve});
 }
 
 IpmiReply ReserveSdrRepository(BmcModel& bmc, const IpmiMessage&) {
@@ -68,7 +68,8 @@ IpmiReply GetSdr(BmcModel& bmc, const IpmiMessage& request) {
 
   const uint16_t next = index + 1 < sdr.records.size() ? RecordId(sdr.records[index + 1]) : kLastRecord;
   std::vector<uint8_t> data = {static_cast<uint8_t>(next), static_cast<uint8_t>(next >> 8)};
-  data.insert(data.end(), record.begin() + static_cast<long>(offset), record.begin() + static_cast<long>(offset + count));
+  data.insert(data.end(), record.begin() + static_cast<long>(offset),
+              record.begin() + static_cast<long>(offset + count));
   return Reply(data);
 }
 

@@ -25,8 +25,8 @@ constexpr size_t kMaxNameLength = 31;  // what the type/length byte can say
 // Record offsets (0-based).
 constexpr size_t kOwnerId = 5, kSensorNumber = 7, kEntityId = 8, kEntityInstance = 9, kInitialization = 10,
                  kCapabilities = 11, kSensorType = 12, kReadingType = 13, kReadableThresholds = 18, kBaseUnit = 21,
-                 kLinearization = 23, kM = 24, kMHigh = 25, kB = 26, kBHigh = 27, kExponents = 29,
-                 kSensorMaximum = 34, kUpperNonRecoverable = 36, kIdTypeLength = 47;
+                 kLinearization = 23, kM = 24, kMHigh = 25, kB = 26, kBHigh = 27, kExponents = 29, kSensorMaximum = 34,
+                 kUpperNonRecoverable = 36, kIdTypeLength = 47;
 
 constexpr uint8_t kBmcAddress = 0x20;
 constexpr uint8_t kEntitySystemBoard = 0x07;

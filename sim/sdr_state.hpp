@@ -2,10 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 class JsonReader;
 

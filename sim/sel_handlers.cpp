@@ -116,8 +116,8 @@ IpmiReply GetSelEntry(BmcModel& bmc, const IpmiMessage& request) {
   }
   const size_t offset = request.data[4];
   if (offset >= kSimSelEntrySize) return Refuse(kSimCcParameterOutOfRange);
-  const size_t count = std::min<size_t>(request.data[5] == kWholeEntry ? kSimSelEntrySize : request.data[5],
-                                        kSimSelEntrySize - offset);
+  const size_t count =
+      std::min<size_t>(request.data[5] == kWholeEntry ? kSimSelEntrySize : request.data[5], kSimSelEntrySize - offset);
   const uint16_t next = index + 1 < sel.entries.size() ? RecordId(sel.entries[index + 1]) : kLastEntry;
   std::vector<uint8_t> data;
   PutLe16(&data, next);
@@ -148,12 +148,9 @@ IpmiReply GetBoardId(BmcModel& bmc, const IpmiMessage&) {
 }
 
 constexpr HandlerEntry kSelHandlers[] = {
-    {kNetFnStorage, kCmdGetSelInfo, 0, GetSelInfo},
-    {kNetFnStorage, kCmdGetSelAllocationInfo, 0, GetSelAllocationInfo},
-    {kNetFnStorage, kCmdReserveSel, 0, ReserveSel},
-    {kNetFnStorage, kCmdGetSelEntry, 6, GetSelEntry},
-    {kNetFnStorage, kCmdClearSel, 6, ClearSel},
-    {kNetFnOemBoard, kCmdOemGetBoardId, 0, GetBoardId},
+    {kNetFnStorage, kCmdGetSelInfo, 0, GetSelInfo}, {kNetFnStorage, kCmdGetSelAllocationInfo, 0, GetSelAllocationInfo},
+    {kNetFnStorage, kCmdReserveSel, 0, ReserveSel}, {kNetFnStorage, kCmdGetSelEntry, 6, GetSelEntry},
+    {kNetFnStorage, kCmdClearSel, 6, ClearSel},     {kNetFnOemBoard, kCmdOemGetBoardId, 0, GetBoardId},
 };
 
 // ---- Scenario form ---------------------------------------------------------
@@ -176,7 +173,9 @@ void ReadWord(const json& object, const char* key, uint16_t* target, JsonReader&
   read.Fail(key, "a 16-bit number or four hexadecimal digits such as \"0020\"");
 }
 
-std::string WordText(uint16_t value) { return ByteText(static_cast<uint8_t>(value >> 8)) + ByteText(static_cast<uint8_t>(value)); }
+std::string WordText(uint16_t value) {
+  return ByteText(static_cast<uint8_t>(value >> 8)) + ByteText(static_cast<uint8_t>(value));
+}
 
 // One entry: {"raw": "16 bytes"} or the fields of a system event record.
 bool ReadEntry(const json& object, uint16_t recordId, uint32_t defaultTime, SimSelEntry* entry, JsonReader& read) {
@@ -215,15 +214,26 @@ bool ReadEntry(const json& object, uint16_t recordId, uint32_t defaultTime, SimS
   read.Text(object, "direction", &direction);
   read.Bytes(object, "data", &data);
   if (eventType > 0x7F) read.Fail("eventType", "an event/reading type code 00-7F (the direction is its own key)");
-  if (direction != "assertion" && direction != "deassertion") read.Fail("direction", "\"assertion\" or \"deassertion\"");
+  if (direction != "assertion" && direction != "deassertion")
+    read.Fail("direction", "\"assertion\" or \"deassertion\"");
   if (data.empty() || data.size() > 3) read.Fail("data", "event data 1 to 3 (missing ones are FF)");
   if (!read.Ok()) return false;
   data.resize(3, kUnspecifiedEventData);
-  *entry = {static_cast<uint8_t>(recordId), static_cast<uint8_t>(recordId >> 8), recordType,
-            static_cast<uint8_t>(timestamp), static_cast<uint8_t>(timestamp >> 8), static_cast<uint8_t>(timestamp >> 16),
-            static_cast<uint8_t>(timestamp >> 24), static_cast<uint8_t>(generatorId),
-            static_cast<uint8_t>(generatorId >> 8), evmRev, sensorType, sensorNumber,
-            static_cast<uint8_t>(eventType | (direction == "deassertion" ? kDeassertion : 0)), data[0], data[1],
+  *entry = {static_cast<uint8_t>(recordId),
+            static_cast<uint8_t>(recordId >> 8),
+            recordType,
+            static_cast<uint8_t>(timestamp),
+            static_cast<uint8_t>(timestamp >> 8),
+            static_cast<uint8_t>(timestamp >> 16),
+            static_cast<uint8_t>(timestamp >> 24),
+            static_cast<uint8_t>(generatorId),
+            static_cast<uint8_t>(generatorId >> 8),
+            evmRev,
+            sensorType,
+            sensorNumber,
+            static_cast<uint8_t>(eventType | (direction == "deassertion" ? kDeassertion : 0)),
+            data[0],
+            data[1],
             data[2]};
   return true;
 }

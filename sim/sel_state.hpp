@@ -4,10 +4,9 @@
 
 #include <array>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 class JsonReader;
 

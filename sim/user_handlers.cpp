@@ -64,10 +64,10 @@ IpmiReply GetUserAccess(BmcModel& bmc, const IpmiMessage& request) {
   const UserState& users = Users(bmc);
   const auto enabled = std::count_if(users.accounts.begin(), users.accounts.end(),
                                      [](const UserAccount& a) { return a.enable == UserEnable::Enabled; });
-  const uint8_t access = static_cast<uint8_t>((account->callbackOnly ? kAccessCallbackOnly : 0) |
-                                              (account->linkAuthentication ? kAccessLinkAuthentication : 0) |
-                                              (account->ipmiMessaging ? kAccessIpmiMessaging : 0) |
-                                              (account->privilege & kPrivilegeMask));
+  const uint8_t access =
+      static_cast<uint8_t>((account->callbackOnly ? kAccessCallbackOnly : 0) |
+                           (account->linkAuthentication ? kAccessLinkAuthentication : 0) |
+                           (account->ipmiMessaging ? kAccessIpmiMessaging : 0) | (account->privilege & kPrivilegeMask));
   return Reply({static_cast<uint8_t>(users.accounts.size() & kCountMask),
                 static_cast<uint8_t>(static_cast<uint8_t>(account->enable) << 6 | (enabled & kCountMask)),
                 static_cast<uint8_t>(users.fixedNames & kCountMask), access});
@@ -134,10 +134,8 @@ IpmiReply SetUserPassword(BmcModel& bmc, const IpmiMessage& request) {
 }
 
 constexpr HandlerEntry kUserHandlers[] = {
-    {kNetFnApp, kCmdSetUserAccess, 3, SetUserAccess},
-    {kNetFnApp, kCmdGetUserAccess, 2, GetUserAccess},
-    {kNetFnApp, kCmdSetUserName, 1, SetUserName},
-    {kNetFnApp, kCmdGetUserName, 1, GetUserName},
+    {kNetFnApp, kCmdSetUserAccess, 3, SetUserAccess},     {kNetFnApp, kCmdGetUserAccess, 2, GetUserAccess},
+    {kNetFnApp, kCmdSetUserName, 1, SetUserName},         {kNetFnApp, kCmdGetUserName, 1, GetUserName},
     {kNetFnApp, kCmdSetUserPassword, 2, SetUserPassword},
 };
 

@@ -3,9 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
 #include <nlohmann/json.hpp>
+#include <vector>
 
 class JsonReader;
 
@@ -24,7 +23,7 @@ struct UserAccount {
 };
 
 struct UserState {
-  unsigned fixedNames = 1;          // IDs 1..fixedNames have names that cannot be set
+  unsigned fixedNames = 1;            // IDs 1..fixedNames have names that cannot be set
   std::vector<UserAccount> accounts;  // ID n at index n - 1; the count is the maximum user ID
 };
 

@@ -23,9 +23,9 @@ constexpr int64_t FloorDivide(int64_t value, int64_t divisor) {
 int64_t DaysFromCivil(int64_t year, unsigned month, unsigned day) {
   const int64_t marchYear = month <= 2 ? year - 1 : year;
   const int64_t era = FloorDivide(marchYear, 400);
-  const int64_t yearOfEra = marchYear - era * 400;                               // 0..399
-  const int64_t marchMonth = month > 2 ? month - 3 : month + 9;                  // March = 0
-  const int64_t dayOfYear = (153 * marchMonth + 2) / 5 + day - 1;                // 0..365
+  const int64_t yearOfEra = marchYear - era * 400;                 // 0..399
+  const int64_t marchMonth = month > 2 ? month - 3 : month + 9;    // March = 0
+  const int64_t dayOfYear = (153 * marchMonth + 2) / 5 + day - 1;  // 0..365
   const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
   return era * kDaysPerEra + dayOfEra - kEpochShift;
 }

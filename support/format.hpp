@@ -17,6 +17,5 @@ int ErrorPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // snprintf semantics: writes at most size - 1 bytes and a terminating NUL (nothing
 // when size is 0); the result is the length the whole text would have.
-int FormatString(char* buffer, size_t size, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+int FormatString(char* buffer, size_t size, const char* format, ...) __attribute__((format(printf, 3, 4)));
 int FormatStringV(char* buffer, size_t size, const char* format, va_list args);

@@ -73,4 +73,3 @@ int AsciiToInt(const char* text) {
   }
   return AccumulateDigits(cursor, negative);
 }
-

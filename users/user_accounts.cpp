@@ -27,13 +27,12 @@ struct PrivilegeName {
   const char* text;
 };
 constexpr PrivilegeName kPrivilegeNames[] = {
-    {kPrivilegeCallback, "Callback"},     {kPrivilegeUser, "User"},
-    {kPrivilegeOperator, "Operator"},     {kPrivilegeAdministrator, "Administrator"},
-    {kPrivilegeOem, "OEM Proprietary"},   {kPrivilegeNoAccess, "No Access"},
+    {kPrivilegeCallback, "Callback"},           {kPrivilegeUser, "User"},           {kPrivilegeOperator, "Operator"},
+    {kPrivilegeAdministrator, "Administrator"}, {kPrivilegeOem, "OEM Proprietary"}, {kPrivilegeNoAccess, "No Access"},
 };
 
 constexpr const char* kPrivilegeCodeLines[] = {
-    "For privilege level:\n", "Administrator level : 4\n", "Operator level      : 3\n",
+    "For privilege level:\n",    "Administrator level : 4\n", "Operator level      : 3\n",
     "User level          : 2\n", "Callback level      : 1\n",
 };
 
@@ -136,10 +135,8 @@ int DeleteUser(uint8_t id) {
   if (!Succeeded(ReadUserAccess(id, &access), "Failed to get user privilege") ||
       !Succeeded(WriteUserPassword(id, ""), "Failed to set user password") ||
       !Succeeded(WriteUserAccess(id, kPrivilegeNoAccess), "Failed to disable user privilege") ||
-      !Succeeded(WriteUserEnable(id, kPasswordDisableUser),
-                 "Failed to disable user account") ||
-      !Succeeded(WriteUserAccessBits(accessOff, id, kPrivilegeNoAccess),
-                 "Failed to disable user(+) account") ||
+      !Succeeded(WriteUserEnable(id, kPasswordDisableUser), "Failed to disable user account") ||
+      !Succeeded(WriteUserAccessBits(accessOff, id, kPrivilegeNoAccess), "Failed to disable user(+) account") ||
       !Succeeded(WriteUserName(id, ""), "Failed to set user name")) {
     return kStatusFailed;
   }

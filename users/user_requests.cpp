@@ -5,7 +5,6 @@
 
 namespace {
 
-
 // Set User Password byte 1 bit 7: the password field is the 20-byte form.
 constexpr uint8_t kPasswordSize20 = 0x80;
 // Set User Access byte 4: the user's own session limit; 0 means none of its own.

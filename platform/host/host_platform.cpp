@@ -43,7 +43,6 @@ void SelectClock(VirtualClock* clock, bool sleepForReal) {
 
 void CaptureConsole(std::string* output) { CapturedOutput = output; }
 
-
 bool BindPortAccess() {
   BoundDriver = SelectedDriver;
   return BoundDriver != nullptr;

@@ -21,6 +21,5 @@ void SelectPortDriver(PortDriver* driver);
 // Every stall advances clock; with sleepForReal the process also sleeps that long.
 void SelectClock(VirtualClock* clock, bool sleepForReal);
 
-
 // Collects standard output in *output instead of writing it (nullptr: write).
 void CaptureConsole(std::string* output);

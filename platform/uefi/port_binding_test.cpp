@@ -176,8 +176,8 @@ TEST_F(PortBinding, OneRootBridge) {
   ASSERT_TRUE(BindAndUse());
   EXPECT_TRUE(firmware_.locateArgumentsRight);
   EXPECT_TRUE(firmware_.handleProtocolGuidRight);
-  EXPECT_EQ(firmware_.calls, (Calls{"LocateHandleBuffer", "HandleProtocol 0", "FreePool", "#0 R CA3 w0 n1",
-                                    "#0 W CA2=68 w0 n1"}));
+  EXPECT_EQ(firmware_.calls,
+            (Calls{"LocateHandleBuffer", "HandleProtocol 0", "FreePool", "#0 R CA3 w0 n1", "#0 W CA2=68 w0 n1"}));
   EXPECT_EQ(firmware_.freed, (std::vector<void*>{firmware_.handedOut}));
   EXPECT_EQ(lastRead_, 0x13);
 }

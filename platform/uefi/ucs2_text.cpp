@@ -38,8 +38,8 @@ uint32_t DecodeUtf8(const unsigned char* text, size_t length, size_t* size) {
 
 }  // namespace
 
-size_t Utf8ToUcs2Chunk(const char* text, size_t length, size_t* consumed, char16_t* out, size_t capacity,
-                       bool crlf, bool* previousWasCr) {
+size_t Utf8ToUcs2Chunk(const char* text, size_t length, size_t* consumed, char16_t* out, size_t capacity, bool crlf,
+                       bool* previousWasCr) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text);
   size_t in = 0;
   size_t written = 0;

@@ -16,8 +16,8 @@ inline constexpr char16_t kReplacementCharacter = 0xFFFD;
 // moves down a row, the carriage return goes back to column 0. *previousWasCr
 // carries the last byte's state from one call to the next. Malformed UTF-8 and
 // characters outside the 16-bit range become U+FFFD. Returns the units written.
-size_t Utf8ToUcs2Chunk(const char* text, size_t length, size_t* consumed, char16_t* out, size_t capacity,
-                       bool crlf, bool* previousWasCr);
+size_t Utf8ToUcs2Chunk(const char* text, size_t length, size_t* consumed, char16_t* out, size_t capacity, bool crlf,
+                       bool* previousWasCr);
 
 // NUL-terminated UTF-8 to NUL-terminated UCS-2 (file names, command lines).
 // false, with out holding an empty string, when it does not fit in capacity units

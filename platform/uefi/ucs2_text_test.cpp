@@ -97,8 +97,7 @@ TEST(Ucs2Arguments, NarrowedWithinCapacity) {
     EXPECT_EQ(out[c.capacity], '#') << c.name << ": wrote past the buffer";
     // With room enough, the predicted length is what the conversion writes.
     std::vector<char> roomy(64);
-    EXPECT_EQ(Utf8LengthOfUcs2(c.wide.c_str()), Ucs2ToUtf8String(c.wide.c_str(), roomy.data(), roomy.size()))
-        << c.name;
+    EXPECT_EQ(Utf8LengthOfUcs2(c.wide.c_str()), Ucs2ToUtf8String(c.wide.c_str(), roomy.data(), roomy.size())) << c.name;
   }
 }
 

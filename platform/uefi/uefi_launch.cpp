@@ -132,14 +132,15 @@ int StartProgram(size_t argc) {
     return kNotStarted;
   }
   EFI_LOADED_IMAGE* loaded = nullptr;
-  if (!EFI_ERROR(uefi_call_wrapper(BS->HandleProtocol, 3, child, &LoadedImageProtocol, reinterpret_cast<void**>(&loaded))) &&
+  if (!EFI_ERROR(
+          uefi_call_wrapper(BS->HandleProtocol, 3, child, &LoadedImageProtocol, reinterpret_cast<void**>(&loaded))) &&
       loaded != nullptr) {
     loaded->LoadOptions = CommandLineText;
     loaded->LoadOptionsSize = static_cast<UINT32>((WideLength(CommandLineText) + 1) * sizeof(CHAR16));
   }
   static EFI_SHELL_PARAMETERS_PROTOCOL childParameters;
-  childParameters = EFI_SHELL_PARAMETERS_PROTOCOL{CommandArgv, argc, BoundShell.parameters->StdIn, BoundShell.parameters->StdOut,
-                                                  BoundShell.parameters->StdErr};
+  childParameters = EFI_SHELL_PARAMETERS_PROTOCOL{CommandArgv, argc, BoundShell.parameters->StdIn,
+                                                  BoundShell.parameters->StdOut, BoundShell.parameters->StdErr};
   status = uefi_call_wrapper(BS->InstallProtocolInterface, 4, &child, &ShellParametersProtocolGuid,
                              EFI_NATIVE_INTERFACE, &childParameters);
   if (EFI_ERROR(status)) {
@@ -162,7 +163,8 @@ int RunCommandLineInShell(const char* commandLine) {
   ShellCommandLine[0] = 0;
   // A nesting shell takes options before the command; one that runs Execute in
   // itself would take "-nomap" for the command.
-  const CHAR16* noNesting = uefi_call_wrapper(BoundShell.shell->GetEnv, 1, reinterpret_cast<const CHAR16*>(u"nonesting"));
+  const CHAR16* noNesting =
+      uefi_call_wrapper(BoundShell.shell->GetEnv, 1, reinterpret_cast<const CHAR16*>(u"nonesting"));
   if ((noNesting == nullptr || !WideEqualsIgnoreCase(noNesting, "True")) &&
       !AppendWide(ShellCommandLine, kMaxPathUnits, &used, reinterpret_cast<const CHAR16*>(u"-nomap -noversion "))) {
     return -1;

@@ -27,11 +27,10 @@
 #include <ctime>
 #include <fstream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "sim/bmc_model.hpp"
 #include "sim/ipmi_message.hpp"
@@ -250,8 +249,7 @@ double Percentile(std::vector<int64_t> values, double fraction) {
   return static_cast<double>(values[std::min(index, values.size() - 1)]);
 }
 
-nlohmann::json StatsJson(const std::vector<RequestRecord>& records, const Counters& counters,
-                         unsigned droppedFrames) {
+nlohmann::json StatsJson(const std::vector<RequestRecord>& records, const Counters& counters, unsigned droppedFrames) {
   std::vector<int64_t> answers;
   std::vector<int64_t> kernel;
   unsigned unanswered = 0;
@@ -297,10 +295,12 @@ nlohmann::json StatsJson(const std::vector<RequestRecord>& records, const Counte
       {"peer_version", counters.peerVersion},
       {"peer_capabilities", counters.peerCapabilities},
       {"control_commands", controls},
-      {"max_answer_us", answers.empty() ? 0.0 : us(static_cast<double>(*std::max_element(answers.begin(), answers.end())))},
+      {"max_answer_us",
+       answers.empty() ? 0.0 : us(static_cast<double>(*std::max_element(answers.begin(), answers.end())))},
       {"p50_answer_us", us(Percentile(answers, 0.5))},
       {"p99_answer_us", us(Percentile(answers, 0.99))},
-      {"max_kernel_rx_to_sent_us", kernel.empty() ? -1.0 : us(static_cast<double>(*std::max_element(kernel.begin(), kernel.end())))},
+      {"max_kernel_rx_to_sent_us",
+       kernel.empty() ? -1.0 : us(static_cast<double>(*std::max_element(kernel.begin(), kernel.end())))},
       {"kernel_timestamps", !kernel.empty()},
       {"log", log},
   };
@@ -333,9 +333,9 @@ void WarmUpAnswerPath(const Scenario& scenario) {
   VirtualClock clock;
   BmcModel copy(scenario, &clock);
   const std::vector<std::vector<uint8_t>> frames = {
-      {0x18, 0x01},                                // Get Device ID
-      {0x30, 0x02, 0x01, 0x03, 0x00, 0x00},        // Get LAN Configuration Parameters
-      {0x28, 0x11, 0x00, 0x00, 0x00, 0x10},        // Read FRU Data
+      {0x18, 0x01},                                      // Get Device ID
+      {0x30, 0x02, 0x01, 0x03, 0x00, 0x00},              // Get LAN Configuration Parameters
+      {0x28, 0x11, 0x00, 0x00, 0x00, 0x10},              // Read FRU Data
       {0x28, 0x23, 0x00, 0x00, 0x00, 0x00, 0x00, 0xFF},  // Get SDR
   };
   for (const std::vector<uint8_t>& frame : frames) {
@@ -482,7 +482,8 @@ int main(int argc, char** argv) {
         if (frame.kind == vmcodec::Frame::Kind::Control) {
           if (!frame.bytes.empty()) {
             ++counters.controlCodes[frame.bytes[0]];
-            if (frame.bytes[0] == vmcodec::kCtlVersion && frame.bytes.size() >= 2) counters.peerVersion = frame.bytes[1];
+            if (frame.bytes[0] == vmcodec::kCtlVersion && frame.bytes.size() >= 2)
+              counters.peerVersion = frame.bytes[1];
             if (frame.bytes[0] == vmcodec::kCtlCapabilities && frame.bytes.size() >= 2)
               counters.peerCapabilities = frame.bytes[1];
           }

@@ -26,7 +26,9 @@ const EncodeCase kEncodeCases[] = {
     // seq A0h must be escaped (QEMU's seq counter passes through A0h..AAh).
     {"seq escaped", 0xA0, {0x1C, 0x01, 0x00}, {0xAA, 0xB0, 0x1C, 0x01, 0x00, 0x43, 0xA0}},
     // Data bytes A1h and AAh are escaped too.
-    {"data escaped", 0x05, {0x1C, 0x01, 0x00, 0xA1, 0xAA},
+    {"data escaped",
+     0x05,
+     {0x1C, 0x01, 0x00, 0xA1, 0xAA},
      {0x05, 0x1C, 0x01, 0x00, 0xAA, 0xB1, 0xAA, 0xBA, 0x93, 0xA0}},
     // The checksum itself can be a marker byte: 01 + 5F = 60, checksum A0h.
     {"checksum escaped", 0x01, {0x5F}, {0x01, 0x5F, 0xAA, 0xB0, 0xA0}},
@@ -56,12 +58,10 @@ using K = vmcodec::Frame::Kind;
 
 const DecodeCase kDecodeCases[] = {
     // QEMU's connect handshake: version 1, then capabilities 3Fh.
-    {"handshake", {0xFF, 0x01, 0xA1, 0x08, 0x3F, 0xA1}, {K::Control, K::Control},
-     {{0xFF, 0x01}, {0x08, 0x3F}}, 0},
+    {"handshake", {0xFF, 0x01, 0xA1, 0x08, 0x3F, 0xA1}, {K::Control, K::Control}, {{0xFF, 0x01}, {0x08, 0x3F}}, 0},
     // A Get Device ID request exactly as QEMU puts it on the wire.
     {"get device id", {0x00, 0x18, 0x01, 0xE7, 0xA0}, {K::Message}, {{0x00, 0x18, 0x01, 0xE7}}, 0},
-    {"escapes undone", {0xAA, 0xB0, 0xAA, 0xB1, 0xAA, 0xBA, 0xA0}, {K::Message},
-     {{0xA0, 0xA1, 0xAA}}, 0},
+    {"escapes undone", {0xAA, 0xB0, 0xAA, 0xB1, 0xAA, 0xBA, 0xA0}, {K::Message}, {{0xA0, 0xA1, 0xAA}}, 0},
     // An end marker right after the escape byte: the frame is corrupt and dropped,
     // and the next frame is decoded normally.
     {"broken escape", {0x01, 0xAA, 0xA0, 0x02, 0xA0}, {K::Message}, {{0x02}}, 1},
@@ -94,8 +94,7 @@ TEST(VmCodecDecode, StreamCutAtEveryByteGivesSameFrames) {
     decoder.Feed(std::span(wire).subspan(cut), &frames);
     ASSERT_EQ(frames.size(), 1u) << "cut " << cut;
     vmcodec::Request request;
-    ASSERT_EQ(vmcodec::ParseRequest(frames[0].bytes, &request), vmcodec::RequestError::None)
-        << "cut " << cut;
+    ASSERT_EQ(vmcodec::ParseRequest(frames[0].bytes, &request), vmcodec::RequestError::None) << "cut " << cut;
     EXPECT_EQ(request.seq, 0xAA);
     EXPECT_EQ(request.kcsFrame, (Bytes{0x18, 0xA0, 0xA1, 0xAA, 0x00})) << "cut " << cut;
   }
@@ -124,8 +123,7 @@ struct ParseCase {
 
 const ParseCase kParseCases[] = {
     {"get device id", {0x00, 0x18, 0x01, 0xE7}, vmcodec::RequestError::None, 0x00, {0x18, 0x01}},
-    {"with data", {0x07, 0x18, 0x38, 0x8E, 0x04, 0x17}, vmcodec::RequestError::None, 0x07,
-     {0x18, 0x38, 0x8E, 0x04}},
+    {"with data", {0x07, 0x18, 0x38, 0x8E, 0x04, 0x17}, vmcodec::RequestError::None, 0x07, {0x18, 0x38, 0x8E, 0x04}},
     {"bad checksum", {0x00, 0x18, 0x01, 0xE6}, vmcodec::RequestError::BadChecksum, 0, {}},
     {"too short", {0x00, 0x18, 0xE8}, vmcodec::RequestError::TooShort, 0, {}},
 };

@@ -71,8 +71,8 @@ std::vector<FamilyCase> EveryFamily() {
   const struct {
     char character;
     int bmcType;
-  } families[] = {{'0', 5},  {'1', 6},  {'2', 9},  {'3', 7},  {'4', 10}, {'5', 10},
-                  {'6', 11}, {'7', 13}, {'8', 8},  {'9', 12}, {'C', 14}, {'D', 15}};
+  } families[] = {{'0', 5},  {'1', 6},  {'2', 9}, {'3', 7},  {'4', 10}, {'5', 10},
+                  {'6', 11}, {'7', 13}, {'8', 8}, {'9', 12}, {'C', 14}, {'D', 15}};
   for (const auto& f : families) {
     cases.push_back({std::string("family ") + f.character, Bmc(FamilyGuid(f.character)), kByGuid, f.bmcType});
   }
@@ -84,7 +84,12 @@ std::string ExpectedVersion(const FamilyCase& c) {
   switch (c.bmcType) {
     case 12:
       return "Firmware Version: 03.21.05\n";
-    case 4: case 5: case 6: case 7: case 8: case 9:
+    case 4:
+    case 5:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
       return "Firmware Version: 01.02.03";  // the OEM form: no line break
     case 121:
       return "";
@@ -128,7 +133,8 @@ TEST(ToolFirmwareVersion, ShortRepliesShowOnlyWhatTheBmcSent) {
       {"family 12, aux 200", Bmc(FamilyGuid('9'), R"(, "deviceId": "20 01 03 21 02 BF 00 00 00 00 00 C8")"),
        "Firmware Version: 03.21.200\n"},
       // The OEM reply: whole 32-bit values only, at least two.
-      {"OEM reply of 7 bytes", Bmc(FamilyGuid('1'), R"(, "controller": {"oemFirmwareVersion": "01 00 00 00 02 00 00"})"),
+      {"OEM reply of 7 bytes",
+       Bmc(FamilyGuid('1'), R"(, "controller": {"oemFirmwareVersion": "01 00 00 00 02 00 00"})"),
        "Failed to get IPMI firmware reverison, Completion Code=CEh\n"},
       {"OEM reply of 8 bytes",
        Bmc(FamilyGuid('1'), R"(, "controller": {"oemFirmwareVersion": "01 00 00 00 02 00 00 00"})"),
@@ -153,14 +159,13 @@ TEST(ToolFirmwareVersion, ShortRepliesShowOnlyWhatTheBmcSent) {
 
 TEST(ToolFirmwareVersion, Failures) {
   // A refused version request after a good identification is a failure too.
-  ToolRun run = RunTool(Bmc(FamilyGuid('9'), R"(, "completionCodes": [{"netFn": "06", "cmd": "01", "code": "D5"}])"),
-                        {"-ver"});
+  ToolRun run =
+      RunTool(Bmc(FamilyGuid('9'), R"(, "completionCodes": [{"netFn": "06", "cmd": "01", "code": "D5"}])"), {"-ver"});
   EXPECT_EQ(run.status, 11);
   EXPECT_EQ(run.output, "Failed to get IPMI firmware reverison, Completion Code=D5h\n");
   EXPECT_EQ(run.requests, (Requests{"06 37", "06 01"}));
 
-  run = RunTool(Bmc(FamilyGuid('1'), R"(, "completionCodes": [{"netFn": "3C", "cmd": "20", "code": "C1"}])"),
-                {"-ver"});
+  run = RunTool(Bmc(FamilyGuid('1'), R"(, "completionCodes": [{"netFn": "3C", "cmd": "20", "code": "C1"}])"), {"-ver"});
   EXPECT_EQ(run.status, 11);
   EXPECT_EQ(run.output, "Failed to get IPMI firmware reverison, Completion Code=C1h\n");
 
@@ -193,7 +198,10 @@ std::string ExpectedCleanLanRequest(int bmcType) {
   switch (bmcType) {
     case 2:
       return "2E CC 5E 2B 00 0A 01 FF 00 00 00";
-    case 10: case 11: case 12: case 15:
+    case 10:
+    case 11:
+    case 12:
+    case 15:
       return "30 41 01";
     default:
       return "30 42";
@@ -241,8 +249,8 @@ TEST(ToolFactoryDefault, Failures) {
     EXPECT_EQ(run.output, "Failed to reset the BMC to the factory default.\n");
     EXPECT_EQ(run.requests.size(), 3u);
   }
-  const ToolRun run = RunTool(ScenarioFrom(R"({"completionCodes": [{"netFn": "06", "cmd": "02", "code": "C0"}]})"),
-                              {"-r", "-d"});
+  const ToolRun run =
+      RunTool(ScenarioFrom(R"({"completionCodes": [{"netFn": "06", "cmd": "02", "code": "C0"}]})"), {"-r", "-d"});
   EXPECT_EQ(run.status, 11);
   EXPECT_EQ(run.output, "Failed to perform BMC cold reset, Completion Code=C0h\n");
   EXPECT_EQ(run.requests, Requests{"06 02"});
@@ -313,7 +321,8 @@ TEST(ToolRestartWait, EveryResetWaitsOnlyWithTheOption) {
   } cases[] = {
       {{"-r"}, "BMC cold reset successfully completed!\n", {"06 02"}},
       {{"-fd"}, "Reset to the factory default completed.\n", {"06 37", "06 38 81 01", "30 40"}},
-      {{"-fdl"}, "Reset to the factory default completed.\n",
+      {{"-fdl"},
+       "Reset to the factory default completed.\n",
        {"06 37", "06 38 81 01", "2E CC 5E 2B 00 0A 01 FF 00 00 00"}},
       {{"-fde"}, "Reset to the factory default completed.\n", {"06 37", "06 38 81 01", "30 41"}},
   };
@@ -370,8 +379,9 @@ TEST(ToolFanMode, ShowsModeAndSupportedModes) {
        "Current Fan Speed Mode is [ Standard Mode ]\n\n" + kAllModes},
       {"mask of no bytes", Fan(R"({"mode": 0, "supportedModes": ""})"),
        "Current Fan Speed Mode is [ Standard Mode ]\n\n" + kAllModes},
-      {"mask refused", Fan(R"({"mode": 0, "supportedModes": "01"})",
-                           R"(, "completionCodes": [{"netFn": "30", "cmd": "45", "nth": 2, "code": "C1"}])"),
+      {"mask refused",
+       Fan(R"({"mode": 0, "supportedModes": "01"})",
+           R"(, "completionCodes": [{"netFn": "30", "cmd": "45", "nth": 2, "code": "C1"}])"),
        "Current Fan Speed Mode is [ Standard Mode ]\n\n" + kAllModes},
   };
   for (const auto& c : cases) {

@@ -1,10 +1,9 @@
 // -fru backup and -fru restore: the file holds exactly the FRU's bytes, the
 // restore writes it back in 16-byte chunks between unlock and lock, and every
 // failure leaves one line, status 11 and no partial file.
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 #include <csignal>
 #include <string>
@@ -57,9 +56,9 @@ TEST(ToolFruBackup, WholeFruToTheFile) {
   EXPECT_EQ(FirstDifference(ReadFile("riser.bin"), Bytes(riser.begin(), riser.begin() + 64)), "");
 
   // Word access: twice the reported size, as read.
-  run = RunTool(ScenarioFrom(R"({"fru": {"devices": [{"id": 0, "hex": ")" + Hex(Pattern(256)) +
-                             R"(", "wordAccess": true}]}})"),
-                {"-fru", "backup", "words.bin"});
+  run = RunTool(
+      ScenarioFrom(R"({"fru": {"devices": [{"id": 0, "hex": ")" + Hex(Pattern(256)) + R"(", "wordAccess": true}]}})"),
+      {"-fru", "backup", "words.bin"});
   EXPECT_EQ(FirstDifference(ReadFile("words.bin"), Pattern(256)), "");
 }
 
@@ -79,8 +78,8 @@ TEST(ToolFruBackup, TheWholeFruOrNoFile) {
        "The BMC returned fewer FRU bytes than asked; no backup written.\n", 4},
   };
   for (const auto& c : cases) {
-    const ToolRun run = RunTool(ScenarioFrom(R"({"fru": {"devices": [)" + c.device + "]" + c.fru + "}}"),
-                                {"-fru", "backup", "b.bin"});
+    const ToolRun run =
+        RunTool(ScenarioFrom(R"({"fru": {"devices": [)" + c.device + "]" + c.fru + "}}"), {"-fru", "backup", "b.bin"});
     EXPECT_EQ(run.output, c.output) << c.device << c.fru;
     EXPECT_EQ(run.requests, Concat({{kInventoryInfo}, ReadRequests(c.reads * 16)})) << c.device;
     const bool written = run.status == 0;
@@ -233,8 +232,7 @@ TEST(ToolFruRestore, Failures) {
 
 TEST(ToolFruRestore, BackupThenRestoreGivesTheSameFru) {
   ScratchDirectory directory;
-  const Bytes original = LaidOut(
-      {{kHeaderProduct, ProductArea(Fields({"M", "N", "P", "V", "SERIAL", "T", ""}))}}, 512);
+  const Bytes original = LaidOut({{kHeaderProduct, ProductArea(Fields({"M", "N", "P", "V", "SERIAL", "T", ""}))}}, 512);
   const std::string scenario = R"({"fru": {"devices": [{"id": 0, "hex": ")" + Hex(original) + R"("}]}})";
   ASSERT_EQ(RunTool(ScenarioFrom(scenario), {"-fru", "backup", "saved.bin"}).status, 0);
   // A BMC whose FRU was changed since.

@@ -51,12 +51,12 @@ std::map<std::string, std::string> ToolFields(const std::string& listing) {
 
 // The label ipmi-fru gives each text field.
 const std::map<std::string, std::string> kIpmiFruLabels = {
-    {"CP", "FRU Chassis Part Number"},   {"CS", "FRU Chassis Serial Number"},
-    {"BM", "FRU Board Manufacturer"},    {"BPN", "FRU Board Product Name"},
-    {"BS", "FRU Board Serial Number"},   {"BP", "FRU Board Part Number"},
-    {"PM", "FRU Product Manufacturer Name"}, {"PN", "FRU Product Name"},
+    {"CP", "FRU Chassis Part Number"},        {"CS", "FRU Chassis Serial Number"},
+    {"BM", "FRU Board Manufacturer"},         {"BPN", "FRU Board Product Name"},
+    {"BS", "FRU Board Serial Number"},        {"BP", "FRU Board Part Number"},
+    {"PM", "FRU Product Manufacturer Name"},  {"PN", "FRU Product Name"},
     {"PPM", "FRU Product Part/Model Number"}, {"PV", "FRU Product Version"},
-    {"PS", "FRU Product Serial Number"}, {"PAT", "FRU Product Asset Tag"},
+    {"PS", "FRU Product Serial Number"},      {"PAT", "FRU Product Asset Tag"},
 };
 
 // ipmi-fru's date "MM/DD/YY - hh:mm:ss" as the tool writes it.
@@ -101,17 +101,17 @@ void ExpectIpmiFruAgrees(const Scenario& bmc, const std::vector<std::string>& ar
 const Bytes kMadeAt = {0xF0, 0x59, 0xE2};
 
 Bytes Server(const std::string& ps = "12345678", const std::string& tag = "ASSET-0042") {
-  return LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
-                  {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", ""}),
-                                           0x19)},
-                  {kHeaderProduct,
-                   ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1.2", ps, tag, ""}), 0x19)},
-                  {kHeaderMultiRecord, MultiRecord(0x03, {0x02, 'n', 'o', 'd', 'e', '-', '7'}, true)}},
-                 2048);
+  return LaidOut(
+      {{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
+       {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", ""}), 0x19)},
+       {kHeaderProduct, ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1.2", ps, tag, ""}), 0x19)},
+       {kHeaderMultiRecord, MultiRecord(0x03, {0x02, 'n', 'o', 'd', 'e', '-', '7'}, true)}},
+      2048);
 }
 
 TEST(ToolFruOutsideDecoder, IpmiFruReadsEveryRebuiltImage) {
-  if (!HaveIpmiFru()) GTEST_SKIP() << "ipmi-fru (Debian package freeipmi-tools) not found; the outside decoder is skipped";
+  if (!HaveIpmiFru())
+    GTEST_SKIP() << "ipmi-fru (Debian package freeipmi-tools) not found; the outside decoder is skipped";
 
   // A field of each area, the date and the chassis type.
   const Scenario server = FruScenario(Server());
@@ -122,9 +122,9 @@ TEST(ToolFruOutsideDecoder, IpmiFruReadsEveryRebuiltImage) {
   ExpectIpmiFruAgrees(server, {"-fru", "BDT", "201007161200"}, 0,
                       {"  FRU Board Manufacturing Date/Time: 07/16/10 - 12:00:00"});
   ExpectIpmiFruAgrees(server, {"-fru", "CT", "11"}, 0, {"  FRU Chassis Type: Main Server Chassis"});
-  ExpectIpmiFruAgrees(server, {"-fru", "PM", std::string(63, 'M')}, 0,
-                      {"  FRU Product Manufacturer Name: " + std::string(63, 'M'),
-                       "  FRU Management Access System Name: node-7"});
+  ExpectIpmiFruAgrees(
+      server, {"-fru", "PM", std::string(63, 'M')}, 0,
+      {"  FRU Product Manufacturer Name: " + std::string(63, 'M'), "  FRU Management Access System Name: node-7"});
 
   // Growth across a unit: the multirecord area moves and is still found.
   std::string tag = "A";
@@ -144,10 +144,11 @@ TEST(ToolFruOutsideDecoder, IpmiFruReadsEveryRebuiltImage) {
   }
 
   // A chassis area created by CT on a FRU without one, ahead of an internal use area's neighbours.
-  const Bytes noChassis = LaidOut({{kHeaderInternalUse, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
-                                   {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Board", "SN01", "PN01", ""}))},
-                                   {kHeaderProduct, ProductArea(Fields({"ACME", "Server", "PPM1", "V1", "SN02", "TAG1", ""}))}},
-                                  512);
+  const Bytes noChassis =
+      LaidOut({{kHeaderInternalUse, {0x01, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}},
+               {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Board", "SN01", "PN01", ""}))},
+               {kHeaderProduct, ProductArea(Fields({"ACME", "Server", "PPM1", "V1", "SN02", "TAG1", ""}))}},
+              512);
   ExpectIpmiFruAgrees(FruScenario(noChassis), {"-fru", "CT", "17"}, 0,
                       {"  FRU Chassis Type: Rack Mount Chassis", "  FRU Board Manufacturer: ACME"});
 
@@ -156,8 +157,8 @@ TEST(ToolFruOutsideDecoder, IpmiFruReadsEveryRebuiltImage) {
       {{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Riser", "RS0002", "RS-R2", "", "R1.0", "LANE-X16"}))}}, 2048);
   ExpectIpmiFruAgrees(FruScenario({{0, Server()}, {1, riser}}), {"-fru1", "BV", "R2.10"}, 1,
                       {"  FRU Board Custom Info: R2.10", "  FRU Board Custom Info: LANE-X16"});
-  const Bytes plainBoard = LaidOut({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Riser", "RS0002", "RS-R2", ""}))}},
-                                   2048);
+  const Bytes plainBoard =
+      LaidOut({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "Riser", "RS0002", "RS-R2", ""}))}}, 2048);
   ExpectIpmiFruAgrees(FruScenario({{0, Server()}, {1, plainBoard}}), {"-fru1", "BV", "R1.0"}, 1,
                       {"  FRU Board Custom Info: R1.0"});
 }

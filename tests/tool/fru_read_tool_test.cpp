@@ -18,12 +18,12 @@ using namespace fru_tool;
 const Bytes kMadeAt = {0xF0, 0x59, 0xE2};  // 2024/03/15 12:00
 
 Bytes ServerFru(size_t size = 2048) {
-  return LaidOut({{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
-                   {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", ""}))},
-                   {kHeaderProduct,
-                    ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS9876543", "ASSET-0042", ""}))},
-                   {kHeaderMultiRecord, MultiRecord(0x03, {0x02, 'n', 'o', 'd', 'e'}, true)}},
-                  size);
+  return LaidOut(
+      {{kHeaderChassis, ChassisArea(0x17, Fields({"CH-1000", "CS0001"}))},
+       {kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", ""}))},
+       {kHeaderProduct, ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS9876543", "ASSET-0042", ""}))},
+       {kHeaderMultiRecord, MultiRecord(0x03, {0x02, 'n', 'o', 'd', 'e'}, true)}},
+      size);
 }
 
 // A board whose first custom field is the board version, then one more.
@@ -101,8 +101,8 @@ TEST(ToolFruSource, TheFileChoosesTheCommandSetForEveryQuery) {
     const char* content;  // nullptr: no file
     bool oem;
   } cases[] = {
-      {nullptr, false}, {"0", false}, {"1", true},  {"1\n", true},  {"  +1 x", true}, {"01", true},
-      {"2", false},     {"-1", false}, {"x1", false}, {"", false},    {"\n", false},   {"1.5", true},
+      {nullptr, false}, {"0", false},  {"1", true},   {"1\n", true}, {"  +1 x", true}, {"01", true},
+      {"2", false},     {"-1", false}, {"x1", false}, {"", false},   {"\n", false},    {"1.5", true},
   };
   for (const auto& c : cases) {
     ScratchDirectory directory;
@@ -170,7 +170,8 @@ TEST(ToolFruList, AreasPresentDecideTheLines) {
   };
   for (const auto& c : cases) {
     const ToolRun run = RunTool(FruScenario(c.image), {"-fru", "list"});
-    EXPECT_EQ(run.output, c.output) << Hex(Bytes(c.image.begin(), c.image.begin() + std::min<size_t>(8, c.image.size())));
+    EXPECT_EQ(run.output, c.output) << Hex(
+        Bytes(c.image.begin(), c.image.begin() + std::min<size_t>(8, c.image.size())));
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.requests, Concat({{kInventoryInfo}, ReadRequests(c.image.size())}));
   }
@@ -181,10 +182,18 @@ TEST(ToolFruList, ChassisTypeNames) {
     uint8_t code;
     std::string line;
   } cases[] = {
-      {0x01, "Other(01h)"},       {0x02, "Unknown(02h)"},      {0x09, "LapTop(09h)"},
-      {0x0F, "Space-saving(0Fh)"}, {0x11, "Main Server Chassis(11h)"}, {0x17, "Rack Mount Chassis(17h)"},
-      {0x18, "Unspecified(18h)"}, {0x1E, "Unspecified(1Eh)"}, {0x26, "Unspecified(26h)"},
-      {0x27, "Blade(27h)"},       {0x28, "Unspecified(28h)"}, {0x00, "Unspecified(00h)"},
+      {0x01, "Other(01h)"},
+      {0x02, "Unknown(02h)"},
+      {0x09, "LapTop(09h)"},
+      {0x0F, "Space-saving(0Fh)"},
+      {0x11, "Main Server Chassis(11h)"},
+      {0x17, "Rack Mount Chassis(17h)"},
+      {0x18, "Unspecified(18h)"},
+      {0x1E, "Unspecified(1Eh)"},
+      {0x26, "Unspecified(26h)"},
+      {0x27, "Blade(27h)"},
+      {0x28, "Unspecified(28h)"},
+      {0x00, "Unspecified(00h)"},
       {0xFF, "Unspecified(FFh)"},
   };
   for (const auto& c : cases) {
@@ -259,14 +268,17 @@ TEST(ToolFruField, EveryCodeCaseIgnored) {
     const char* code;
     std::string output;
   } cases[] = {
-      {"-fru", "CT", "17\n"},          {"-fru", "ct", "17\n"},          {"-fru", "Ct", "17\n"},
-      {"-fru", "CP", "CH-1000\n"},     {"-fru", "cs", "CS0001\n"},      {"-fru", "bdt", "2024/03/15 12:00:00 (F0 59 E2)\n"},
-      {"-fru", "BM", "ACME\n"},        {"-fru", "bPn", "X100 Mainboard\n"}, {"-fru", "BS", "MB123456\n"},
-      {"-fru", "bp", "MB-X100-01\n"},  {"-fru", "PM", "ACME\n"},        {"-fru", "pn", "X100 Server\n"},
-      {"-fru", "PPM", "X100-SRV\n"},   {"-fru", "pv", "1.2\n"},         {"-fru", "PS", "PS9876543\n"},
-      {"-fru", "pat", "ASSET-0042\n"}, {"-fru1", "bv", "R1.0\n"},       {"-fru1", "BV", "R1.0\n"},
-      {"-fru1", "bs", "RS0002\n"},     {"-fru1", "ct", "02\n"},         {"-fru1", "cp", "\n"},
-      {"-fru1", "ps", "\n"},
+      {"-fru", "CT", "17\n"},        {"-fru", "ct", "17\n"},
+      {"-fru", "Ct", "17\n"},        {"-fru", "CP", "CH-1000\n"},
+      {"-fru", "cs", "CS0001\n"},    {"-fru", "bdt", "2024/03/15 12:00:00 (F0 59 E2)\n"},
+      {"-fru", "BM", "ACME\n"},      {"-fru", "bPn", "X100 Mainboard\n"},
+      {"-fru", "BS", "MB123456\n"},  {"-fru", "bp", "MB-X100-01\n"},
+      {"-fru", "PM", "ACME\n"},      {"-fru", "pn", "X100 Server\n"},
+      {"-fru", "PPM", "X100-SRV\n"}, {"-fru", "pv", "1.2\n"},
+      {"-fru", "PS", "PS9876543\n"}, {"-fru", "pat", "ASSET-0042\n"},
+      {"-fru1", "bv", "R1.0\n"},     {"-fru1", "BV", "R1.0\n"},
+      {"-fru1", "bs", "RS0002\n"},   {"-fru1", "ct", "02\n"},
+      {"-fru1", "cp", "\n"},         {"-fru1", "ps", "\n"},
   };
   for (const auto& c : cases) {
     const ToolRun run = RunTool(bmc, {c.word, c.code});
@@ -291,9 +303,8 @@ TEST(ToolFruField, DateAndEmptyFields) {
       LaidOut({{kHeaderProduct, ProductArea(Join({Field("0123456789", 0x80), Fields({"", "", "", "", "", ""})}))}}, 64);
   EXPECT_EQ(RunTool(FruScenario(packed), {"-fru", "pm"}).output, "0123456789\n");
   // A 00h byte ends the text shown.
-  const Bytes zero = LaidOut({{kHeaderProduct, ProductArea(Join({Field(std::string("AB\0CD", 5)),
-                                                                  Fields({"", "", "", "", "", ""})}))}},
-                              64);
+  const Bytes zero = LaidOut(
+      {{kHeaderProduct, ProductArea(Join({Field(std::string("AB\0CD", 5)), Fields({"", "", "", "", "", ""})}))}}, 64);
   EXPECT_EQ(RunTool(FruScenario(zero), {"-fru", "pm"}).output, "AB\n");
 }
 
@@ -346,12 +357,14 @@ TEST(ToolFruHelp, HelpAndChassisTypesUnderBothWords) {
 }
 
 TEST(ToolFruDispatch, FormsThatShowTheUsage) {
+  // clang-format off
   const std::vector<std::vector<std::string>> cases = {
       {"-fru"},          {"-fru", "INFO"},         {"-fru", "List"},        {"-fru", "bv"},
       {"-fru", "1M"},    {"-fru", "3S"},           {"-fru", "xx"},          {"-fru", "backup"},
       {"-fru", "Backup", "f"}, {"-fru", "RESTORE", "f"}, {"-fru", "info", "x"}, {"-fru", "ps", "a", "b"},
       {"-fru1"},         {"-fru1", "Bv", "a", "b"}, {"-FRU", "info"},       {"-fru2", "info"},
   };
+  // clang-format on
   for (const auto& args : cases) {
     const ToolRun run = RunTool(FruScenario(ServerFru()), args);
     EXPECT_EQ(run.status, 31) << args.size() << ' ' << args.back();

@@ -3,19 +3,18 @@
 // directory as the current directory (files are named relative to it).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include "sim/ipmi_message.hpp"
 #include "tests/fru/fru_test_image.hpp"
@@ -115,8 +114,8 @@ inline std::string FirstDifference(const Bytes& actual, const Bytes& expected) {
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
   auto around = [at](const Bytes& bytes) {
     const size_t from = at < 8 ? 0 : at - 8;
-    return fru_test::Hex(Bytes(bytes.begin() + std::min(from, bytes.size()),
-                               bytes.begin() + std::min(at + 8, bytes.size())));
+    return fru_test::Hex(
+        Bytes(bytes.begin() + std::min(from, bytes.size()), bytes.begin() + std::min(at + 8, bytes.size())));
   };
   return "sizes " + std::to_string(actual.size()) + "/" + std::to_string(expected.size()) + ", first difference at " +
          std::to_string(at) + ": got [" + around(actual) + "] expected [" + around(expected) + "]";

@@ -48,40 +48,49 @@ TEST(ToolFruWrite, GrowthAcrossAUnitMovesTheMultirecordArea) {
   // end of a unit, so one more serial number character takes another unit.
   std::string tag = "A";
   while (Product("12345678", tag).size() == Product("123456789", tag).size()) tag += "B";
-  const Bytes before = Device({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
-                               {kHeaderProduct, Product("12345678", tag)}, {kHeaderMultiRecord, kRecord}});
-  const Bytes image = Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
-                                {kHeaderProduct, Product("123456789", tag)}, {kHeaderMultiRecord, RecordArea()}});
+  const Bytes before = Device({{kHeaderChassis, Chassis()},
+                               {kHeaderBoard, Board()},
+                               {kHeaderProduct, Product("12345678", tag)},
+                               {kHeaderMultiRecord, kRecord}});
+  const Bytes image = Unpadded({{kHeaderChassis, Chassis()},
+                                {kHeaderBoard, Board()},
+                                {kHeaderProduct, Product("123456789", tag)},
+                                {kHeaderMultiRecord, RecordArea()}});
   ASSERT_EQ(image[kHeaderMultiRecord], before[kHeaderMultiRecord] + 1);
   ExpectWrite(before, {"-fru", "PS", "123456789"}, image);
   // One character fewer stays within the unit: nothing moves.
-  const Bytes shorter = Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
-                                  {kHeaderProduct, Product("1234567", tag)}, {kHeaderMultiRecord, RecordArea()}});
+  const Bytes shorter = Unpadded({{kHeaderChassis, Chassis()},
+                                  {kHeaderBoard, Board()},
+                                  {kHeaderProduct, Product("1234567", tag)},
+                                  {kHeaderMultiRecord, RecordArea()}});
   EXPECT_EQ(shorter[kHeaderMultiRecord], before[kHeaderMultiRecord]);
   ExpectWrite(before, {"-fru", "ps", "1234567"}, shorter);
 }
 
 TEST(ToolFruWrite, EachAreaAndEmptyValues) {
-  const Bytes before =
-      Device({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
-  ExpectWrite(before, {"-fru", "CS", "NEW-CHASSIS-SERIAL"},
-              Unpadded({{kHeaderChassis, Chassis("NEW-CHASSIS-SERIAL")}, {kHeaderBoard, Board()},
-                        {kHeaderProduct, Product()}}));
+  const Bytes before = Device({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
+  ExpectWrite(
+      before, {"-fru", "CS", "NEW-CHASSIS-SERIAL"},
+      Unpadded(
+          {{kHeaderChassis, Chassis("NEW-CHASSIS-SERIAL")}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}}));
   ExpectWrite(before, {"-fru", "bs", "B2"},
               Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board("B2")}, {kHeaderProduct, Product()}}));
   // An empty value: type/length byte C0h and no characters.
-  ExpectWrite(before, {"-fru", "PAT", ""},
-              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("PS987654", "")}}));
+  ExpectWrite(
+      before, {"-fru", "PAT", ""},
+      Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("PS987654", "")}}));
   // Two characters, the fewest after none.
-  ExpectWrite(before, {"-fru", "PV", "1a"},
-              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
-                        {kHeaderProduct, ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1a", "PS987654",
-                                                             "ASSET-0042", ""}))}}));
+  ExpectWrite(
+      before, {"-fru", "PV", "1a"},
+      Unpadded({{kHeaderChassis, Chassis()},
+                {kHeaderBoard, Board()},
+                {kHeaderProduct,
+                 ProductArea(Fields({"ACME", "X100 Server", "X100-SRV", "1a", "PS987654", "ASSET-0042", ""}))}}));
   // 63 characters, the most a field holds.
   const std::string longest(63, 'x');
-  ExpectWrite(before, {"-fru", "PAT", longest},
-              Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()},
-                        {kHeaderProduct, Product("PS987654", longest)}}));
+  ExpectWrite(
+      before, {"-fru", "PAT", longest},
+      Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("PS987654", longest)}}));
 }
 
 TEST(ToolFruWrite, ChassisType) {
@@ -92,18 +101,20 @@ TEST(ToolFruWrite, ChassisType) {
     uint8_t type;
   } cases[] = {{"17", 0x17}, {"0x11", 0x11}, {"1e", 0x1E}, {"127", 0x27}, {"-1", 0xFF}, {"0x", 0x00}, {" 27h", 0x27}};
   for (const auto& c : cases) {
-    ExpectWrite(before, {"-fru", "CT", c.value},
-                Unpadded({{kHeaderChassis, Chassis("CS0001", c.type)}, {kHeaderBoard, Board()},
-                          {kHeaderProduct, Product()}}));
+    ExpectWrite(
+        before, {"-fru", "CT", c.value},
+        Unpadded({{kHeaderChassis, Chassis("CS0001", c.type)}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}}));
   }
   // The first chassis field on a FRU without a chassis area creates one, with
   // empty part and serial numbers, ahead of the board.
   const Bytes noChassis = Device({{kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
   ExpectWrite(noChassis, {"-fru", "ct", "17"},
-              Unpadded({{kHeaderChassis, ChassisArea(0x17, Fields({"", ""}))}, {kHeaderBoard, Board()},
+              Unpadded({{kHeaderChassis, ChassisArea(0x17, Fields({"", ""}))},
+                        {kHeaderBoard, Board()},
                         {kHeaderProduct, Product()}}));
   ExpectWrite(noChassis, {"-fru", "CP", "P-1"},
-              Unpadded({{kHeaderChassis, ChassisArea(0x02, Fields({"P-1", ""}))}, {kHeaderBoard, Board()},
+              Unpadded({{kHeaderChassis, ChassisArea(0x02, Fields({"P-1", ""}))},
+                        {kHeaderBoard, Board()},
                         {kHeaderProduct, Product()}}));
 }
 
@@ -156,7 +167,8 @@ TEST(ToolFruWrite, BoardDate) {
 TEST(ToolFruWrite, InternalUseAreaKeptWholeBoardAtOffset16) {
   // No chassis: the board follows the internal use area at offset 16 (02h).
   const Bytes internalUse = {0x01, 0xDE, 0xAD, 0xBE, 0xEF, 0x00, 0x11, 0x22};
-  const Bytes before = Device({{kHeaderInternalUse, internalUse}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
+  const Bytes before =
+      Device({{kHeaderInternalUse, internalUse}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}});
   const Bytes image =
       Unpadded({{kHeaderInternalUse, internalUse}, {kHeaderBoard, Board("SN-2")}, {kHeaderProduct, Product()}});
   EXPECT_EQ(image[kHeaderBoard], 0x02);
@@ -164,7 +176,8 @@ TEST(ToolFruWrite, InternalUseAreaKeptWholeBoardAtOffset16) {
   // A longer area (three units) goes back whole, and the listing shows bytes 1 to 7.
   Bytes longer = internalUse;
   for (int i = 0; i < 16; ++i) longer.push_back(static_cast<uint8_t>(0xA0 + i));
-  const Bytes withLonger = Device({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product()}});
+  const Bytes withLonger =
+      Device({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product()}});
   ExpectWrite(withLonger, {"-fru", "PS", "X9"},
               Unpadded({{kHeaderInternalUse, longer}, {kHeaderChassis, Chassis()}, {kHeaderProduct, Product("X9")}}));
   EXPECT_EQ(RunTool(FruScenario(withLonger), {"-fru", "list"}).output.substr(0, 56),
@@ -192,33 +205,39 @@ TEST(ToolFruWrite, BoardVersionUnderFru1) {
   while (Board(serial)[Board(serial).size() - 2] != 0xC1) serial += "0";
   const Bytes unpadded = Device({{kHeaderBoard, Board(serial)}});
   const Bytes versioned =
-      Device({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "",
-                                                         "R1.0", "EXTRA-1", "EXTRA-2"}))}});
+      Device({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "", "R1.0",
+                                                        "EXTRA-1", "EXTRA-2"}))}});
   const struct {
     Bytes before;
     std::vector<std::string> args;
     Bytes image;
   } cases[] = {
       // The board fields end with C4h and R1.0, then C1h.
-      {plain, {"-fru1", "BV", "R1.0"},
+      {plain,
+       {"-fru1", "BV", "R1.0"},
        Unpadded({{kHeaderBoard,
                   BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "", "R1.0"}))}})},
       // The custom fields after BV stay, after it.
-      {versioned, {"-fru1", "bv", "R2.10"},
+      {versioned,
+       {"-fru1", "bv", "R2.10"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "MB123456", "MB-X100-01", "",
                                                            "R2.10", "EXTRA-1", "EXTRA-2"}))}})},
-      {versioned, {"-fru1", "BS", "S9"},
+      {versioned,
+       {"-fru1", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
                                                            "EXTRA-1", "EXTRA-2"}))}})},
       // A board without a BV field reads it as empty and is written with an
       // empty one (C0h): after a 00h pad byte, and where the checksum follows
       // C1h at once (it is not a BV character).
-      {plain, {"-fru1", "BS", "S9"},
+      {plain,
+       {"-fru1", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", ""}))}})},
-      {unpadded, {"-fru1", "BS", "S9"},
+      {unpadded,
+       {"-fru1", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", ""}))}})},
       // Under -fru the custom fields are raw bytes, kept as they are.
-      {versioned, {"-fru", "BS", "S9"},
+      {versioned,
+       {"-fru", "BS", "S9"},
        Unpadded({{kHeaderBoard, BoardArea(kMadeAt, Fields({"ACME", "X100 Mainboard", "S9", "MB-X100-01", "", "R1.0",
                                                            "EXTRA-1", "EXTRA-2"}))}})},
   };
@@ -244,8 +263,8 @@ TEST(ToolFruWrite, AreaLengthByteNotTrusted) {
     area[1] = static_cast<uint8_t>(area[1] + units);
     return area;
   };
-  const Bytes overrun = ProductArea(Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS987654", "ASSET-0042", ""}),
-                                          {0xC5, 'A', 'B'}}));
+  const Bytes overrun = ProductArea(
+      Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "PS987654", "ASSET-0042", ""}), {0xC5, 'A', 'B'}}));
   const struct {
     const char* name;
     Bytes before;
@@ -253,15 +272,15 @@ TEST(ToolFruWrite, AreaLengthByteNotTrusted) {
   } cases[] = {
       {"product one unit short", Device({{kHeaderProduct, withLength(Product(), -1)}, {kHeaderMultiRecord, kRecord}}),
        Unpadded({{kHeaderProduct, Product("V9")}, {kHeaderMultiRecord, RecordArea()}})},
-      {"chassis one unit long, over the board", Device({{kHeaderChassis, withLength(Chassis(), 1)}, {kHeaderBoard, Board()},
-                                                       {kHeaderProduct, Product()}}),
+      {"chassis one unit long, over the board",
+       Device({{kHeaderChassis, withLength(Chassis(), 1)}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()}}),
        Unpadded({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product("V9")}})},
       {"product one unit long, the last area", Device({{kHeaderProduct, withLength(Product(), 1)}}),
        Unpadded({{kHeaderProduct, Product("V9")}})},
       {"custom field C5h with two bytes", Device({{kHeaderProduct, overrun}}),
-       Unpadded({{kHeaderProduct, ProductArea(Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "V9", "ASSET-0042",
-                                                             ""}),
-                                                     {0xC5, 'A', 'B'}}))}})},
+       Unpadded({{kHeaderProduct,
+                  ProductArea(Join({Fields({"ACME", "X100 Server", "X100-SRV", "1.2", "V9", "ASSET-0042", ""}),
+                                    {0xC5, 'A', 'B'}}))}})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -276,7 +295,8 @@ TEST(ToolFruWrite, OemCommandSetUnderFru1) {
   const Bytes image = Unpadded({{kHeaderProduct, Product("Z9")}});
   const ToolRun run = RunTool(FruScenario({{0, before}, {1, before}}), {"-fru1", "ps", "Z9"});
   const Requests reads = Concat({{kOemInventoryInfo}, ReadRequests(64, 1, "30 81")});
-  EXPECT_EQ(run.requests, Concat({reads, {kUnlock}, WriteRequests(image, image.size(), 8, 1, "30 82"), {kLock}, reads}));
+  EXPECT_EQ(run.requests,
+            Concat({reads, {kUnlock}, WriteRequests(image, image.size(), 8, 1, "30 82"), {kLock}, reads}));
   EXPECT_EQ(FirstDifference(ImageAfter(run, 1), Overwritten(before, image)), "");
   EXPECT_EQ(FirstDifference(ImageAfter(run, 0), before), "");
 }
@@ -296,8 +316,8 @@ TEST(ToolFruWrite, FailuresAfterTheUnlock) {
       // A BMC without the OEM write control: the unlock is an unknown command.
       {R"(, "writeControl": false)", "", "Unlock FRU error, Completion Code=C1h\n", Concat({reads, {kUnlock}}), false},
       {"", R"(, "completionCodes": [{"netFn": "0A", "cmd": "12", "nth": 3, "code": "C0"}])",
-       "Write FRU error, Completion Code=C0h\n", Concat({reads, {kUnlock}, Requests(writes.begin(), writes.begin() + 3)}),
-       false},
+       "Write FRU error, Completion Code=C0h\n",
+       Concat({reads, {kUnlock}, Requests(writes.begin(), writes.begin() + 3)}), false},
       {"", R"(, "completionCodes": [{"netFn": "30", "cmd": "06", "data": "01", "code": "C1"}])",
        "Lock FRU error, Completion Code=C1h\n", Concat({reads, {kUnlock}, writes, {kLock}}), true},
   };
@@ -370,8 +390,13 @@ TEST(ToolFruWrite, ImageLargerThanTheFruIsRefused) {
   const size_t last = (image.size() - 1) / 8 * 8;
   writes.back() = "0A 12 00 " + HexByte(last) + " " + HexByte(last >> 8);
   for (size_t i = last; i < image.size(); ++i) writes.back() += " " + HexByte(image[i]);
-  EXPECT_EQ(run.requests, Concat({{kInventoryInfo}, ReadRequests(fits.size()), {kUnlock}, writes, {kLock},
-                                  {kInventoryInfo}, ReadRequests(fits.size())}));
+  EXPECT_EQ(run.requests, Concat({{kInventoryInfo},
+                                  ReadRequests(fits.size()),
+                                  {kUnlock},
+                                  writes,
+                                  {kLock},
+                                  {kInventoryInfo},
+                                  ReadRequests(fits.size())}));
   EXPECT_EQ(FirstDifference(ImageAfter(run), image), "");
   // One byte short (a FRU one byte smaller).
   Bytes small = before;
@@ -397,10 +422,10 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
                 "FRU not written: the product area has custom fields of more than 128 bytes.\n");
 
   // A multirecord of 64 data bytes, then 65.
-  ExpectWritten(FruScenario(Device({{kHeaderProduct, product({})},
-                                    {kHeaderMultiRecord, MultiRecord(0xC0, Bytes(64, 0x5A), true)}})));
-  ExpectRefused(FruScenario(Device({{kHeaderProduct, product({})},
-                                    {kHeaderMultiRecord, MultiRecord(0xC0, Bytes(65, 0x5A), true)}})),
+  ExpectWritten(FruScenario(
+      Device({{kHeaderProduct, product({})}, {kHeaderMultiRecord, MultiRecord(0xC0, Bytes(64, 0x5A), true)}})));
+  ExpectRefused(FruScenario(Device(
+                    {{kHeaderProduct, product({})}, {kHeaderMultiRecord, MultiRecord(0xC0, Bytes(65, 0x5A), true)}})),
                 2048, "FRU not written: a multirecord has more than 64 data bytes.\n");
 
   // 32 multirecords, then 33.
@@ -431,7 +456,8 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
   markerLast.back() = 0xC1;
   ExpectRefused(FruScenario(Device({{kHeaderBoard, markerLast}, {kHeaderProduct, product({})}})), 2048,
                 "FRU not written: the board area runs into the next area.\n");
-  ExpectWritten(FruScenario(Device({{kHeaderBoard, Join({markerLast, Bytes(8, 0x00)})}, {kHeaderProduct, product({})}})));
+  ExpectWritten(
+      FruScenario(Device({{kHeaderBoard, Join({markerLast, Bytes(8, 0x00)})}, {kHeaderProduct, product({})}})));
   // Named fields that run into the next area.
   Bytes longSerial = Board();
   longSerial[6 + 5 + 15] = 0xFF;  // BS's type/length byte: 63 characters
@@ -443,7 +469,8 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
   Bytes atEnd = Device({{kHeaderProduct, area}}, 8 + area.size());
   ExpectWritten(FruScenario(atEnd));
   atEnd.resize(8 + (std::find(area.begin() + 2, area.end(), 0xC1) - area.begin()) + 1);  // ends with its C1h
-  ExpectRefused(FruScenario(atEnd), atEnd.size(), "FRU not written: the product area reaches past the end of the FRU.\n");
+  ExpectRefused(FruScenario(atEnd), atEnd.size(),
+                "FRU not written: the product area reaches past the end of the FRU.\n");
   Bytes offsetOut = Device({{kHeaderProduct, area}}, 256);
   offsetOut[kHeaderChassis] = 0x20;  // 256: the FRU's end
   offsetOut[7] = ZeroChecksum(offsetOut.data(), 7);
@@ -461,12 +488,14 @@ TEST(ToolFruWrite, FruTheModelCannotHoldWholeIsNotWritten) {
 }
 
 TEST(ToolFruWrite, MeasuredOnA2048ByteFru) {
-  const Bytes before = Device({{kHeaderChassis, Chassis()}, {kHeaderBoard, Board()}, {kHeaderProduct, Product()},
+  const Bytes before = Device({{kHeaderChassis, Chassis()},
+                               {kHeaderBoard, Board()},
+                               {kHeaderProduct, Product()},
                                {kHeaderMultiRecord, kRecord}});
   const ToolRun run = RunTool(FruScenario(before), {"-fru", "PS", "SRV-0001"});
   EXPECT_EQ(run.status, 0);
-  std::printf("[ measured ] -fru PS on a 2048-byte FRU: %zu requests, %.3f s of simulated time\n",
-              run.requests.size(), static_cast<double>(run.elapsedMicroseconds) / 1e6);
+  std::printf("[ measured ] -fru PS on a 2048-byte FRU: %zu requests, %.3f s of simulated time\n", run.requests.size(),
+              static_cast<double>(run.elapsedMicroseconds) / 1e6);
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ std::string FailNth(int n, const char* code) {
 }
 
 TEST(ToolLan, ShowCommands) {
+  // clang-format off
   RunCases({
       {"-m", "{}", {"-m"}, 0, "IP=192.168.0.120\nMAC=00:1B:21:5A:3C:7E\n", {kGetIp, kGetMac}},
       {"-m ip fails: MAC not tried", FailNth(1, "C1"), {"-m"}, 11,
@@ -66,9 +67,11 @@ TEST(ToolLan, ShowCommands) {
       {"unsupported parameter", R"({"lan": {"06": null}})", {"-k"}, 11,
        "Failed to get subnet mask, Completion Code=80h\n", {kGetMask}},
   });
+  // clang-format on
 }
 
 TEST(ToolLan, SetIpv4Values) {
+  // clang-format off
   RunCases({
       {"-m set", "{}", {"-m", "192.168.001.010"}, 0, "IP=192.168.1.10\n",
        {kGetSource, "0C 01 01 03 C0 A8 01 0A", kGetIp}},
@@ -108,9 +111,11 @@ TEST(ToolLan, SetIpv4Values) {
        "Failed to get gateway IP Address, Completion Code=C3h\n",
        {kGetSource, "0C 01 01 0C 01 02 03 04", kGetGateway}},
   });
+  // clang-format on
 }
 
 TEST(ToolLan, SetMacAndDhcp) {
+  // clang-format off
   RunCases({
       {"-a colons", "{}", {"-a", "0a:1b:2c:3d:4e:5f"}, 0, "MAC=0A:1B:2C:3D:4E:5F\n",
        {"0C 01 01 05 0A 1B 2C 3D 4E 5F", kGetMac}},
@@ -129,9 +134,11 @@ TEST(ToolLan, SetMacAndDhcp) {
       {"-dhcp off fails", FailNth(1, "CC"), {"-dhcp", "off"}, 11, "Failed to disable DHCP, Completion Code=CCh\n",
        {"0C 01 01 04 01"}},
   });
+  // clang-format on
 }
 
 TEST(ToolLan, GratuitousArpAndVlan) {
+  // clang-format off
   RunCases({
       {"-garp on", "{}", {"-garp", "on"}, 0, "Successfully enable Gratuitous ARP.\n", {"0C 01 01 0A 01"}},
       {"-garp off", "{}", {"-garp", "off"}, 0, "Successfully disable Gratuitous ARP.\n", {"0C 01 01 0A 00"}},
@@ -161,6 +168,7 @@ TEST(ToolLan, GratuitousArpAndVlan) {
       {"-vlan read-back fails", FailNth(3, "C3"), {"-vlan", "on", "5"}, 11,
        "Failed to get VLan status, Completion Code=C3h\n", {kGetVlan, "0C 01 01 14 05 80", kGetVlan}},
   });
+  // clang-format on
 }
 
 TEST(ToolLan, ChangesWaitSixSecondsBeforeTheReadBack) {

@@ -17,8 +17,8 @@ const char kHeader[] =
     "Status | (#)Sensor                |      Reading | Low Limit | High Limit\n"
     "------ | ---------                |      ------- | --------- | ----------\n";
 
-std::string Line(const std::string& status, const std::string& name, const std::string& reading,
-                 const std::string& low, const std::string& high) {
+std::string Line(const std::string& status, const std::string& name, const std::string& reading, const std::string& low,
+                 const std::string& high) {
   char text[512];
   std::snprintf(text, sizeof text, "%6s | %-24s | %12s | %9s | %10s\n", status.c_str(), name.c_str(), reading.c_str(),
                 low.c_str(), high.c_str());
@@ -102,12 +102,12 @@ TEST(ToolSdr, TemperatureSensors) {
       {"reading 0 above a corrected lower limit", temp + R"("raw": "00", )" + Limits("FB", "55"), "", "OK", "0C/32F",
        "-5C/23F", "85C/185F", Threshold(7)},
       // (17 x + 304) / 10: limit 200.4 has low byte C8h (-56); 300.7 has 2Ch and stays.
-      {"sign correction by the low byte only", temp + R"("m": 17, "b": 304, "k2": -1, "raw": "64", )" +
-                                                   Limits("64", "9F"),
-       "", "OK", "200C/393F", "-56C/-68F", "300C/573F", Threshold(7)},
+      {"sign correction by the low byte only",
+       temp + R"("m": 17, "b": 304, "k2": -1, "raw": "64", )" + Limits("64", "9F"), "", "OK", "200C/393F", "-56C/-68F",
+       "300C/573F", Threshold(7)},
       // x - 50: -34 is -28.7 F, truncated toward zero.
-      {"negative reading", temp + R"("b": -50, "raw": "10", )" + Limits("00", "7F"), "", "OK", "-34C/-28F",
-       "-50C/-57F", "77C/171F", Threshold(7)},
+      {"negative reading", temp + R"("b": -50, "raw": "10", )" + Limits("00", "7F"), "", "OK", "-34C/-28F", "-50C/-57F",
+       "77C/171F", Threshold(7)},
       // 205 has low byte CDh: the upper limit becomes -51, and -34 is above it.
       {"a corrected upper limit below the reading", temp + R"("b": -50, "raw": "10", )" + Limits("00", "FF"), "",
        "Fail", "-34C/-28F", "-50C/-57F", "-51C/-59F", Threshold(7)},
@@ -120,14 +120,15 @@ TEST(ToolSdr, WholeNumberUnits) {
        "4800 RPM", "150 RPM", "15000 RPM", Threshold(7)},
       {"fan below its lower limit", R"("type": "04", "unit": "12", "m": 75, "raw": "01", )" + Limits("02", "C8"), "",
        "Fail", "75 RPM", "150 RPM", "15000 RPM", Threshold(7)},
-      {"Fahrenheit: no sign correction", R"("type": "01", "unit": "02", "raw": "5A", )" + Limits("FB", "C8"), "", "Fail",
-       "90 F", "251 F", "200 F", Threshold(7)},
+      {"Fahrenheit: no sign correction", R"("type": "01", "unit": "02", "raw": "5A", )" + Limits("FB", "C8"), "",
+       "Fail", "90 F", "251 F", "200 F", Threshold(7)},
       {"kelvin", R"("type": "01", "unit": "03", "raw": "FA", )" + Limits("0A", "FE"), "", "OK", "250 K", "10 K",
        "254 K", Threshold(7)},
       {"fan not present (CBh)", R"("type": "04", "unit": "12", "m": 75, "present": false, )" + Limits("02", "C8"), "",
        "", "N/A", "N/A", "N/A", Threshold(7, false)},
-      {"raw reading FFh means not present", R"("type": "04", "unit": "12", "m": 75, "raw": "FF", )" + Limits("02", "C8"),
-       "", "", "N/A", "N/A", "N/A", Threshold(7, false)},
+      {"raw reading FFh means not present",
+       R"("type": "04", "unit": "12", "m": 75, "raw": "FF", )" + Limits("02", "C8"), "", "", "N/A", "N/A", "N/A",
+       Threshold(7, false)},
   });
 }
 
@@ -189,8 +190,9 @@ TEST(ToolSdr, ColumnsAndLongNames) {
                             Line("OK", "(12) ", "00 C0 01 00", "N/A", "N/A") +
                             Line("OK", "(300) Exactly Twenty Chars", "00 C0 01 00", "N/A", "N/A"));
   // Longer names widen their line; nothing is cut.
-  EXPECT_NE(run.output.find("\n    OK | (65535) ABCDEFGHIJKLMNOPQRSTUVWXYZ01234 |  00 C0 01 00 |       N/A |        N/A\n"),
-            std::string::npos);
+  EXPECT_NE(
+      run.output.find("\n    OK | (65535) ABCDEFGHIJKLMNOPQRSTUVWXYZ01234 |  00 C0 01 00 |       N/A |        N/A\n"),
+      std::string::npos);
   EXPECT_NE(run.output.find("\n    OK | (12)                     |  00 C0 01 00 |"), std::string::npos);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.requests, Join(Join(Join(Loading({65535, 12, 300}), Discrete(1)), Discrete(2)), Discrete(3)));
@@ -231,9 +233,11 @@ TEST(ToolSdr, LoadingFailuresPrintOneLineAndNothingOfTheListing) {
     std::string output;
     Requests requests;
   } cases[] = {
-      {R"([{"netFn": "0A", "cmd": "20", "code": "C1"}])", "Failed to get SDR repository info, Completion Code=C1h\n",
+      {R"([{"netFn": "0A", "cmd": "20", "code": "C1"}])",
+       "Failed to get SDR repository info, Completion Code=C1h\n",
        {"0A 20"}},
-      {R"([{"netFn": "0A", "cmd": "22", "code": "C1"}])", "Failed to get reserve SDR, Completion Code=C1h\n",
+      {R"([{"netFn": "0A", "cmd": "22", "code": "C1"}])",
+       "Failed to get reserve SDR, Completion Code=C1h\n",
        {"0A 20", "0A 22"}},
       {R"([{"netFn": "0A", "cmd": "23", "nth": 3, "code": "C5"}])", "Failed to get SDR data, Completion Code=C5h\n",
        Loading({1, 2, 3})},
@@ -273,11 +277,18 @@ TEST(ToolSdr, ShortInfoAndReservationRepliesAreUsed) {
     Requests requests;
   } cases[] = {
       {"info with version and count", 1, {0x2C, 0x20, 0x00, 0x51, 0x03, 0x00}, all, Join(Loading({1, 2, 3}), listed)},
-      {"info without the count's MS byte", 1, {0x2C, 0x20, 0x00, 0x51, 0x02}, firstTwo,
+      {"info without the count's MS byte",
+       1,
+       {0x2C, 0x20, 0x00, 0x51, 0x02},
+       firstTwo,
        Join(Loading({1, 2}), Join(Discrete(1), Discrete(2)))},
       {"info without data: no records", 1, {0x2C, 0x20, 0x00}, "", {"0A 20", "0A 22"}},
-      {"reservation without data: 0000h", 2, {0x2C, 0x22, 0x00}, all,
-       Join({"0A 20", "0A 22", "0A 23 00 00 00 00 00 FF", "0A 23 00 00 02 00 00 FF", "0A 23 00 00 03 00 00 FF"}, listed)},
+      {"reservation without data: 0000h",
+       2,
+       {0x2C, 0x22, 0x00},
+       all,
+       Join({"0A 20", "0A 22", "0A 23 00 00 00 00 00 FF", "0A 23 00 00 02 00 00 FF", "0A 23 00 00 03 00 00 FF"},
+            listed)},
       {"reservation of one byte, its LS byte", 2, {0x2C, 0x22, 0x00, 0x01}, all, Join(Loading({1, 2, 3}), listed)},
   };
   for (const auto& c : cases) {
@@ -332,8 +343,8 @@ TEST(ToolSdr, ShortLongAndFailedReadings) {
       {"discrete reply of two bytes: the rest read 00h", psu + R"("readingReply": "01 C0")", "", "OK", "01 C0 00 00",
        "N/A", "N/A", Discrete(7)},
       {"discrete reply of no bytes", psu + R"("readingReply": "")", "", "OK", "00 00 00 00", "N/A", "N/A", Discrete(7)},
-      {"discrete reply of eight bytes: four are read", psu + R"("readingReply": "01 C0 02 03 04 05 06 07")", "",
-       "Fail", "01 C0 02 03", "N/A", "N/A", Discrete(7)},
+      {"discrete reply of eight bytes: four are read", psu + R"("readingReply": "01 C0 02 03 04 05 06 07")", "", "Fail",
+       "01 C0 02 03", "N/A", "N/A", Discrete(7)},
       {"discrete reading refused", psu + R"("state": "01 00")", R"([{"netFn": "04", "cmd": "2D", "code": "C1"}])", "",
        "N/A", "N/A", "N/A", Discrete(7)},
       // A code other than CBh is no proof of absence: the reading is asked
@@ -344,8 +355,8 @@ TEST(ToolSdr, ShortLongAndFailedReadings) {
        "35C/95F", "5C/41F", "85C/185F", Threshold(7)},
       {"second reading without data", temp, R"([{"netFn": "04", "cmd": "2D", "nth": 2, "code": "00"}])", "", "N/A",
        "5C/41F", "85C/185F", Threshold(7)},
-      {"hundredths reading fails twice", volts, R"([{"netFn": "04", "cmd": "2D", "code": "D5"}])", "", "N/A",
-       "11.00 V", "13.00 V", Threshold(7)},
+      {"hundredths reading fails twice", volts, R"([{"netFn": "04", "cmd": "2D", "code": "D5"}])", "", "N/A", "11.00 V",
+       "13.00 V", Threshold(7)},
       // No limits to compare with: no failure either.
       {"thresholds refused", temp, R"([{"netFn": "04", "cmd": "27", "code": "C1"}])", "OK", "35C/95F", "N/A", "N/A",
        Threshold(7)},
@@ -367,9 +378,9 @@ TEST(ToolSdr, AFailedSensorNeverShowsTheBytesOfAnother) {
                           R"([{"netFn": "04", "cmd": "2D", "data": "02", "code": "C3"},
                               {"netFn": "04", "cmd": "2D", "data": "04", "code": "C3"},
                               {"netFn": "04", "cmd": "27", "data": "04", "code": "C3"}])");
-  EXPECT_EQ(run.output, kHeader + Line("Fail", "(1) A", "5A C0 80 01", "N/A", "N/A") +
-                            Line("", "(2) B", "N/A", "N/A", "N/A") + Line("OK", "(3) T1", "35C/95F", "5C/41F", "85C/185F") +
-                            Line("", "(4) T2", "N/A", "N/A", "N/A"));
+  EXPECT_EQ(run.output,
+            kHeader + Line("Fail", "(1) A", "5A C0 80 01", "N/A", "N/A") + Line("", "(2) B", "N/A", "N/A", "N/A") +
+                Line("OK", "(3) T1", "35C/95F", "5C/41F", "85C/185F") + Line("", "(4) T2", "N/A", "N/A", "N/A"));
   EXPECT_EQ(run.status, 0);
 }
 
@@ -395,10 +406,10 @@ TEST(ToolSdr, ValuesThatCannotBeShown) {
       {"hundredths beyond 32 bits", volts + R"("m": 511, "k2": 7, "raw": "FE", )" + Limits("01", "00"), "", "", "N/A",
        "N/A", "0.00 V", Threshold(7)},
       // Limits 5.11e9 (low byte 80h: -128) and 1.022e10 (low byte 00h: kept, too large).
-      {"temperature beyond 32 bits", temp + R"("m": 511, "k2": 7, "raw": "FE", )" + Limits("01", "02"), "", "",
-       "N/A", "-128C/-197F", "N/A", Threshold(7)},
-      {"Fahrenheit beyond 32 bits", temp + R"("m": 500, "k2": 4, "raw": "FA", )" + Limits("00", "00"), "", "",
-       "N/A", "0C/32F", "0C/32F", Threshold(7)},
+      {"temperature beyond 32 bits", temp + R"("m": 511, "k2": 7, "raw": "FE", )" + Limits("01", "02"), "", "", "N/A",
+       "-128C/-197F", "N/A", Threshold(7)},
+      {"Fahrenheit beyond 32 bits", temp + R"("m": 500, "k2": 4, "raw": "FA", )" + Limits("00", "00"), "", "", "N/A",
+       "0C/32F", "0C/32F", Threshold(7)},
       {"square root and cube root", volts + R"("linearization": "0A", "raw": "51", )" + Limits("40", "1B"), "", "OK",
        "9.00 V", "64.00 V", "27.00 V", Threshold(7)},
       {"cube root", volts + R"("linearization": "0B", "raw": "1B", )" + Limits("40", "1B"), "", "OK", "3.00 V",
@@ -437,8 +448,8 @@ TEST(ToolSdr, SixtySensors) {
   std::string expected = kHeader;
   Requests sensors;
   for (unsigned n = 1; n <= 60; ++n) {
-    records += std::string(n > 1 ? "," : "") + R"({"name": "Temp )" + std::to_string(n) + R"(", "number": ")" +
-               Hex(n) + R"(", "type": "01", "unit": "01", "raw": "2D", "thresholds": "09 05 00 00 55 00 00"})";
+    records += std::string(n > 1 ? "," : "") + R"({"name": "Temp )" + std::to_string(n) + R"(", "number": ")" + Hex(n) +
+               R"(", "type": "01", "unit": "01", "raw": "2D", "thresholds": "09 05 00 00 55 00 00"})";
     ids.push_back(n);
     expected += Line("OK", "(" + std::to_string(n) + ") Temp " + std::to_string(n), "45C/113F", "5C/41F", "85C/185F");
     sensors = Join(sensors, Threshold(n));

@@ -2,7 +2,6 @@
 // the simulated SEL, each run in a directory holding the event text data files
 // the case chooses.
 #include <gtest/gtest.h>
-
 #include <stdlib.h>
 
 #include <algorithm>
@@ -157,6 +156,7 @@ std::string TwoEntriesWithTimes(const std::string& added, const std::string& era
 }
 
 TEST(ToolSel, InfoShowsCountsTimesAndAllocation) {
+  // clang-format off
   RunCases({
       {"pre-init and the first absolute time", TwoEntriesWithTimes("4660", "536870912"), {"-sel", "info"}, 0,
        InfoLines("Pre-Init \n", "Mon Jan  5 18:48:32 1987\r\n") + kAllocation, {"0A 40", "0A 41"}},
@@ -181,9 +181,11 @@ TEST(ToolSel, InfoShowsCountsTimesAndAllocation) {
        "Max record size  : 1 \n",
        {"0A 40", "0A 41"}},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, DelReservesAndClearsWithoutWaiting) {
+  // clang-format off
   RunCases({
       {"clear", "{}", {"-sel", "del"}, 0, "Clear all SEL successfully.\n", {"0A 42", "0A 47 01 00 43 4C 52 AA"}},
       {"Reserve SEL not supported", Log({}, R"("operationSupport": "01")"), {"-sel", "del"}, 11,
@@ -191,12 +193,14 @@ TEST(ToolSel, DelReservesAndClearsWithoutWaiting) {
       {"Clear SEL refused", R"({"completionCodes": [{"netFn": "0A", "cmd": "47", "code": "C5"}]})", {"-sel", "del"}, 11,
        "Failed to clear SEL, Completion Code=C5h\n", {"0A 42", "0A 47 01 00 43 4C 52 AA"}},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, RawDumpsEveryEntryChainedByRecordId) {
   const std::string three = Log({R"({"raw": "01 00 02 00 00 00 00 20 00 04 01 30 01 57 58 55"})",
                                  R"({"raw": "10 00 02 FF 00 00 80 33 00 04 0C 60 6F A0 0A 81"})",
                                  R"({"raw": "00 01 C0 01 02 03 04 57 01 00 AB CD EF 01 02 03"})"});
+  // clang-format off
   RunCases({
       {"three entries, no reservation", three, {"-sel", "raw"}, 0,
        "SEL(   1) 01 00 02 00 00 00 00 20 00 04 01 30 01 57 58 55 \n"
@@ -225,6 +229,7 @@ TEST(ToolSel, RawDumpsEveryEntryChainedByRecordId) {
        "SEL(   3) 10 00 02 FF 00 00 80 33 00 04 0C 60 6F A0 0A 81 \n",
        {"0A 40", GetEntry(0, 0), GetEntry(0, 0), GetEntry(0, 0x10)}},
   });
+  // clang-format on
 }
 
 // Implementer's choice: a log of more than 1024 entries gives its first 1024;
@@ -232,9 +237,9 @@ TEST(ToolSel, RawDumpsEveryEntryChainedByRecordId) {
 TEST(ToolSel, RawStopsAtTheTablesEnd) {
   for (const unsigned entries : {1024u, 1025u, 1030u}) {
     SCOPED_TRACE(entries);
-    const ToolRun run = RunTool(SelScenario(Log({Entry(1, 1, 1, 1, 0, 0, 0)}, R"("capacity": 2000, "fillTo": )" +
-                                                                                  std::to_string(entries))),
-                                {"-sel", "raw"});
+    const ToolRun run = RunTool(
+        SelScenario(Log({Entry(1, 1, 1, 1, 0, 0, 0)}, R"("capacity": 2000, "fillTo": )" + std::to_string(entries))),
+        {"-sel", "raw"});
     EXPECT_EQ(run.status, 0);
     ASSERT_EQ(run.requests.size(), 1025u);
     EXPECT_EQ(run.requests.back(), GetEntry(0, 1024));
@@ -245,8 +250,7 @@ TEST(ToolSel, RawStopsAtTheTablesEnd) {
 
 // An SDR full sensor record with this sensor number and ID string.
 std::string SdrRecord(unsigned id, unsigned sensorNumber, const std::string& name) {
-  std::string bytes = Hex({id, id >> 8, 0x51, 0x01, static_cast<unsigned>(43 + name.size()), 0x20, 0x00,
-                           sensorNumber});
+  std::string bytes = Hex({id, id >> 8, 0x51, 0x01, static_cast<unsigned>(43 + name.size()), 0x20, 0x00, sensorNumber});
   for (int i = 8; i < 47; ++i) bytes += " 00";
   bytes += " " + Hex({static_cast<unsigned>(0xC0 | name.size())});
   for (char c : name) bytes += " " + Hex({static_cast<unsigned char>(c)});
@@ -254,13 +258,14 @@ std::string SdrRecord(unsigned id, unsigned sensorNumber, const std::string& nam
 }
 
 TEST(ToolSel, ListNamesSensorsFromTheSdrOrByType) {
-  const std::string twoRecords = R"(, "sdr": {"records": [)" + SdrRecord(1, 0x30, "CPU0 Temp") + ", " +
-                                 SdrRecord(2, 0x30, "CPU1 Temp") + "]}}";
-  const std::string emptyFirst = R"(, "sdr": {"records": [)" + SdrRecord(1, 0x30, "") + ", " +
-                                 SdrRecord(2, 0x30, "CPU1 Temp") + "]}}";
+  const std::string twoRecords =
+      R"(, "sdr": {"records": [)" + SdrRecord(1, 0x30, "CPU0 Temp") + ", " + SdrRecord(2, 0x30, "CPU1 Temp") + "]}}";
+  const std::string emptyFirst =
+      R"(, "sdr": {"records": [)" + SdrRecord(1, 0x30, "") + ", " + SdrRecord(2, 0x30, "CPU1 Temp") + "]}}";
   const std::string oneEntry = Log({Entry(1, 0x01, 0x30, 0x01, 0x57, 0x58, 0x55)});
   const std::vector<std::string> sdrReads = {"0A 20", "0A 22", "0A 23 01 00 00 00 00 FF", "0A 23 01 00 02 00 00 FF"};
   const std::string upperNc = "Assertion:Upper Non-critical - going high";
+  // clang-format off
   RunCases({
       {"empty log: files opened, no SDR read", Log({}), {"-sel", "list"}, 0, "", {"0A 40", "0A 42"}},
       {"first of two records with the number", oneEntry.substr(0, oneEntry.size() - 1) + twoRecords, {"-sel", "list"},
@@ -284,6 +289,7 @@ TEST(ToolSel, ListNamesSensorsFromTheSdrOrByType) {
            Listed(9, "Xeon Phi Throttle", "Assertion:OEM event") + Listed(10, "OEM", "Assertion:OEM event"),
        ListingRequests(10)},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, ListChoosesTheTextByEventType) {
@@ -294,18 +300,22 @@ TEST(ToolSel, ListChoosesTheTextByEventType) {
             Entry(7, 0x08, 1, 0x7F, 0x01, 0, 0), Entry(8, 0x07, 1, 0x0B, 0x00, 0, 0),
             Entry(9, 0x0F, 1, 0x6F, 0xC2, 0x13, 0xFF), Entry(10, 0x0F, 1, 0x6F, 0xC2, 0x15, 0xFF),
             Entry(11, 0x0F, 1, 0x6F, 0xC0, 0x0B, 0xFF)}),
-       {"-sel", "list"}, 0,
-       Listed(1, "Temperature", "Deassertion:Lower Critical - going low") + Listed(2, "Temperature", "Assertion:OEM event") +
-           Listed(3, "Temperature", "Assertion:D3 Power State") + Listed(4, "Temperature", "Assertion:OEM event") +
-           Listed(5, "Temperature", "Assertion:OEM event") +
+       {"-sel", "list"},
+       0,
+       Listed(1, "Temperature", "Deassertion:Lower Critical - going low") +
+           Listed(2, "Temperature", "Assertion:OEM event") + Listed(3, "Temperature", "Assertion:D3 Power State") +
+           Listed(4, "Temperature", "Assertion:OEM event") + Listed(5, "Temperature", "Assertion:OEM event") +
            Listed(6, "Power Supply", "Deassertion:Power Supply Failure detected") +
-           Listed(7, "Power Supply", "Assertion:OEM event") + Listed(8, "Processor", "Assertion:Fully Redundant "
-                                                                                      "(formerly \"Redundancy Regained\")") +
+           Listed(7, "Power Supply", "Assertion:OEM event") +
+           Listed(8, "Processor",
+                  "Assertion:Fully Redundant "
+                  "(formerly \"Redundancy Regained\")") +
            Listed(9, "System Firmwares",
                   "Assertion:System Firmware Progress - Starting operating system boot process, e.g. calling Int 19h") +
            Listed(10, "System Firmwares", "Assertion:System Firmware Progress") +
-           Listed(11, "System Firmwares", "Assertion:System Firmware Error (POST Error) - Firmware (BIOS) ROM corruption "
-                                          "detected"),
+           Listed(11, "System Firmwares",
+                  "Assertion:System Firmware Error (POST Error) - Firmware (BIOS) ROM corruption "
+                  "detected"),
        ListingRequests(11)},
   });
 }
@@ -315,6 +325,7 @@ const std::string kNormalBoard = R"("boardId": "10 03")";
 TEST(ToolSel, ListAppendsMemoryAndPciLocations) {
   const std::string ecc = "Assertion:Uncorrectable ECC / other uncorrectable memory error";
   const std::string serr = "Assertion:PCI SERR";
+  // clang-format off
   RunCases({
       {"Normal board: CPU label and DIMM; the board asked once",
        Log({Entry(1, 0x0C, 1, 0x6F, 0xA1, 0x0A, 0x81), Entry(2, 0x0C, 1, 0x6F, 0xA1, 0x0A, 0x05),
@@ -361,6 +372,7 @@ TEST(ToolSel, ListAppendsMemoryAndPciLocations) {
            Listed(6, "Critical Interrupt", serr + ", Bus 0 /Device 0 /Function 1"),
        ListingRequests(6)},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, ListLooksUpTheDataFilesAsWritten) {
@@ -370,6 +382,7 @@ TEST(ToolSel, ListLooksUpTheDataFilesAsWritten) {
   const std::string memory = Log({Entry(1, 0x0C, 1, 0x6F, 0xA1, 0x0A, 0x81)}, R"("boardId": "10 03")");
   const std::string end = EventRecord(0xFF, 0, 0, "");
   const std::string longName(250, 'x');
+  // clang-format off
   RunCases({
       {"first GenEvt record 00h", generic, {"-sel", "list"}, 0, Listed(1, "Temperature", "Assertion:unknown event"),
        ListingRequests(1), {{"GenEvt.dat", EventRecord(0x00, 0x07, 0, "") + EventRecord(0x01, 0x07, 0, "seven")}}},
@@ -409,15 +422,19 @@ TEST(ToolSel, ListLooksUpTheDataFilesAsWritten) {
        Listed(1, "Memory", "Assertion:Uncorrectable ECC / other uncorrectable memory error at CPU2 DIMM A"),
        ListingRequests(1, {"0A 20", "0A 22", "30 21"}), {{"MBType.dat", KeyedRecord(0x03, 0x10, "y" + longName + "Q7KE")}}},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, ListEndsTheRunWhenADataFileIsMissing) {
   for (size_t missing = 0; missing < std::size(kDataFiles); ++missing) {
     const std::string name = kDataFiles[missing];
+    // clang-format off
     RunCases({
         {name.c_str(), Log({}), {"-sel", "list"}, 1, "Failed to open " + name + ".\n", {"0A 40", "0A 42"}, {{name, ""}}},
     });
+    // clang-format on
   }
+  // clang-format off
   RunCases({
       {"the first missing one in order", Log({Entry(1, 1, 1, 1, 0, 0, 0)}), {"-sel", "list"}, 1,
        "Failed to open SpecEvt3.dat.\n", ListingRequests(1, {}), {{"RomEN.dat", ""}, {"SpecEvt3.dat", ""}}},
@@ -429,14 +446,17 @@ TEST(ToolSel, ListEndsTheRunWhenADataFileIsMissing) {
       {"Reserve SEL fails", R"({"completionCodes": [{"netFn": "0A", "cmd": "42", "code": "C1"}]})", {"-sel", "list"}, 11,
        "Failed to get reserve SEL, Completion Code=C1h\n", {"0A 40", "0A 42"}},
   });
+  // clang-format on
 }
 
 TEST(ToolSel, ListTimesAreCalendarTimesOfTheSignedTimestamp) {
   RunCases({
-      {"boundaries", Log({Entry(1, 1, 1, 1, 0, 0, 0, 0), Entry(2, 1, 1, 1, 0, 0, 0, 0xFFFFFFFF),
-                          Entry(3, 1, 1, 1, 0, 0, 0, 0x7FFFFFFF), Entry(4, 1, 1, 1, 0, 0, 0, 0x80000000),
-                          Entry(5, 1, 1, 1, 0, 0, 0, 0x20000000)}),
-       {"-sel", "list"}, 0,
+      {"boundaries",
+       Log({Entry(1, 1, 1, 1, 0, 0, 0, 0), Entry(2, 1, 1, 1, 0, 0, 0, 0xFFFFFFFF),
+            Entry(3, 1, 1, 1, 0, 0, 0, 0x7FFFFFFF), Entry(4, 1, 1, 1, 0, 0, 0, 0x80000000),
+            Entry(5, 1, 1, 1, 0, 0, 0, 0x20000000)}),
+       {"-sel", "list"},
+       0,
        Listed(1, "Temperature", "Assertion:Lower Non-critical - going low", "1970/01/01 00:00:00") +
            Listed(2, "Temperature", "Assertion:Lower Non-critical - going low", "1969/12/31 23:59:59") +
            Listed(3, "Temperature", "Assertion:Lower Non-critical - going low", "2038/01/19 03:14:07") +

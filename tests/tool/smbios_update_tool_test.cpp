@@ -16,15 +16,15 @@
 
 namespace {
 
-using fru_test::Bytes;
 using fru_test::BoardArea;
+using fru_test::Bytes;
 using fru_test::ChassisArea;
 using fru_test::Fields;
-using fru_test::LaidOut;
-using fru_test::ProductArea;
 using fru_test::kHeaderBoard;
 using fru_test::kHeaderChassis;
 using fru_test::kHeaderProduct;
+using fru_test::LaidOut;
+using fru_test::ProductArea;
 using fru_tool::ExpectFieldWrite;
 using fru_tool::FruScenario;
 using fru_tool::ImageAfter;

@@ -1,5 +1,6 @@
 #include "tests/tool/tool_harness.hpp"
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -7,8 +8,6 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
-
-#include <gtest/gtest.h>
 
 #include "app/tool_main.hpp"
 #include "platform/host/host_session.hpp"

@@ -122,8 +122,8 @@ TEST(ToolUserList, Failures) {
     int status;
     std::string output;
   } cases[] = {
-      {"count refused", Users("{}", R"(, "completionCodes": [{"netFn": "06", "cmd": "44", "nth": 1, "code": "D4"}])"), 11,
-       "Failed to get number of user, Completion Code=D4h\n"},
+      {"count refused", Users("{}", R"(, "completionCodes": [{"netFn": "06", "cmd": "44", "nth": 1, "code": "D4"}])"),
+       11, "Failed to get number of user, Completion Code=D4h\n"},
       {"no user 1", Users(R"({"maxUsers": 0})"), 11, "Failed to get number of user, Completion Code=CCh\n"},
       // A name that cannot be read skips its ID silently.
       {"name refused", Users("{}", R"(, "completionCodes": [{"netFn": "06", "cmd": "46", "nth": 1, "code": "CB"}])"), 0,
@@ -188,7 +188,9 @@ TEST(ToolUserEdit, RequestSequences) {
       {{"-user", "add", "6", k16, k20, "2"}, 0, "Done.\n", AddRequests("06", "86", k16, k20, "02")},
       // ID 200 goes out as C8h everywhere (bit 7 already set for the password).
       {{"-user", "add", "200", "x", "y", "4"}, 0, "Done.\n", AddRequests("C8", "C8", "x", "y", "04")},
-      {{"-user", "del", "3"}, 0, "Done.\n",
+      {{"-user", "del", "3"},
+       0,
+       "Done.\n",
        {GetUserAccess(3), SetPassword("83", "02", ""), SetUserAccess("B1", "03", "0F"), SetPassword("83", "00", ""),
         SetUserAccess("81", "03", "0F"), SetUserName("03", "")}},
       {{"-user", "level", "3", "15"}, 0, "Done.\n", {SetUserAccess("B1", "03", "0F")}},
@@ -196,10 +198,14 @@ TEST(ToolUserEdit, RequestSequences) {
       {{"-user", "setpwd", "2", k20}, 0, "Done.\n", {SetPassword("82", "02", k20)}},
       {{"-user", "setpwd", "200", "pw"}, 0, "Done.\n", {SetPassword("C8", "02", "pw")}},
       // The BMC refuses what it does not have.
-      {{"-user", "level", "2", "9"}, 11, "Failed to disable user privilege, Completion Code=CCh\n",
+      {{"-user", "level", "2", "9"},
+       11,
+       "Failed to disable user privilege, Completion Code=CCh\n",
        {SetUserAccess("B1", "02", "09")}},
       {{"-user", "del", "11"}, 11, "Failed to get user privilege, Completion Code=CCh\n", {GetUserAccess(11)}},
-      {{"-user", "add", "1", "anon", "pw", "4"}, 11, "Failed to set user name, Completion Code=CCh\n",
+      {{"-user", "add", "1", "anon", "pw", "4"},
+       11,
+       "Failed to set user name, Completion Code=CCh\n",
        {SetUserName("01", "anon")}},
       // Operands the dispatcher refuses.
       {{"-user", "add", "5", "carol", "pw", "x"}, 12, "Invalid parameters.\n", {}},

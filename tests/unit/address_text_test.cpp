@@ -18,10 +18,10 @@ TEST(ParseDottedQuad, AcceptedAndRejectedForms) {
       {"0.0.0.0", true, {0, 0, 0, 0}},
       {"255.255.255.255", true, {255, 255, 255, 255}},
       {"255.255.0.255", true, {255, 255, 0, 255}},
-      {"1.2.3.4.5", true, {1, 2, 3, 4}},        // tokens after the fourth are ignored
-      {"1..2.3.4", true, {1, 2, 3, 4}},         // a run of dots separates once
-      {".1.2.3.4.", true, {1, 2, 3, 4}},        // no empty token at either end
-      {"1.2.3.4.999", true, {1, 2, 3, 4}},      // ... not even checked
+      {"1.2.3.4.5", true, {1, 2, 3, 4}},    // tokens after the fourth are ignored
+      {"1..2.3.4", true, {1, 2, 3, 4}},     // a run of dots separates once
+      {".1.2.3.4.", true, {1, 2, 3, 4}},    // no empty token at either end
+      {"1.2.3.4.999", true, {1, 2, 3, 4}},  // ... not even checked
       {"0000000000000000255.1.1.1", true, {255, 1, 1, 1}},
       {"256.1.1.1", false, {}},
       {"1.2.3.256", false, {}},

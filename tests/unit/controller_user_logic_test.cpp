@@ -55,9 +55,19 @@ TEST(UserListing, PrivilegeAndEnableColumns) {
     uint8_t channelAccess;
     const char* text;
   } privileges[] = {
-      {0x01, "Callback"}, {0x02, "User"},  {0x03, "Operator"}, {0x04, "Administrator"}, {0x14, "Administrator"},
-      {0x74, "Administrator"}, {0x05, "OEM Proprietary"}, {0x0F, "No Access"}, {0x3F, "No Access"},
-      {0x00, ""}, {0x06, ""}, {0x0E, ""}, {0x10, ""},
+      {0x01, "Callback"},
+      {0x02, "User"},
+      {0x03, "Operator"},
+      {0x04, "Administrator"},
+      {0x14, "Administrator"},
+      {0x74, "Administrator"},
+      {0x05, "OEM Proprietary"},
+      {0x0F, "No Access"},
+      {0x3F, "No Access"},
+      {0x00, ""},
+      {0x06, ""},
+      {0x0E, ""},
+      {0x10, ""},
   };
   for (const auto& p : privileges) EXPECT_STREQ(PrivilegeText(p.channelAccess), p.text) << int{p.channelAccess};
   const struct {

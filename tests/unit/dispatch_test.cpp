@@ -47,11 +47,20 @@ std::vector<int> DecimalOperands(const Selection& s) {
   for (const OperandAt& operand : s.form->operands) {
     if (operand.kind == OperandKind::None) break;
     switch (operand.kind) {
-      case OperandKind::VlanTag: numbers.push_back(s.operands.vlanTag); break;
-      case OperandKind::FanMode: numbers.push_back(s.operands.fanMode); break;
-      case OperandKind::UserId: numbers.push_back(s.operands.userId); break;
-      case OperandKind::Privilege: numbers.push_back(s.operands.privilege); break;
-      default: break;
+      case OperandKind::VlanTag:
+        numbers.push_back(s.operands.vlanTag);
+        break;
+      case OperandKind::FanMode:
+        numbers.push_back(s.operands.fanMode);
+        break;
+      case OperandKind::UserId:
+        numbers.push_back(s.operands.userId);
+        break;
+      case OperandKind::Privilege:
+        numbers.push_back(s.operands.privilege);
+        break;
+      default:
+        break;
     }
   }
   return numbers;

@@ -3,6 +3,8 @@
 // rebuild property: for random well-formed FRUs (any type codes, internal use
 // areas of any length, multirecords) setting one field changes that field and
 // nothing else but lengths, pads, checksums, language codes and offsets.
+#include "fru/fru_model.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +16,6 @@
 
 #include "fru/fru_access.hpp"
 #include "fru/fru_build.hpp"
-#include "fru/fru_model.hpp"
 #include "fru/fru_write.hpp"
 #include "tests/fru/fru_test_image.hpp"
 
@@ -122,8 +123,8 @@ TEST(FruDate, ParseExamples) {
 }
 
 TEST(FruDate, ToMinutesMatchesTheCLibrary) {
-  std::vector<std::string> texts = {"000000000000", "-99901010000", "1996-1010000", "19960101-1-1", "  1 1 1 1 1 ",
-                                    "+199+1+1+1+1", "abcdefghijkl", "9999999999999"};
+  std::vector<std::string> texts = {"000000000000", "-99901010000", "1996-1010000", "19960101-1-1",
+                                    "  1 1 1 1 1 ", "+199+1+1+1+1", "abcdefghijkl", "9999999999999"};
   std::mt19937 random(2010);
   const char alphabet[] = "0123456789-+ x";
   for (int i = 0; i < 20000; ++i) {
@@ -155,12 +156,10 @@ void Load(const Bytes& image, bool underFru1 = false, int32_t size = -1) {
   DecodeFruImage(fru, underFru1, &Store());
 }
 
-
-
 TEST(FruDecode, AreasPresent) {
   Load(LaidOut({{kHeaderBoard, BoardArea({1, 2, 3}, Fields({"a", "b", "c", "d", "e"}))},
-                 {kHeaderProduct, ProductArea(Fields({"", "", "", "", "", "", ""}))}},
-                256));
+                {kHeaderProduct, ProductArea(Fields({"", "", "", "", "", "", ""}))}},
+               256));
   const FruFieldSet& s = Store();
   EXPECT_FALSE(s.hasInternalUse);
   EXPECT_FALSE(s.hasChassis);
@@ -187,8 +186,7 @@ TEST(FruDecode, FieldsCustomBytesAndBoardVersion) {
   const Bytes board = BoardArea({0, 0, 0}, Join({Fields({"", "", "", "", ""}), Field("R10"), Field("XY")}));
   Load(LaidOut({{kHeaderBoard, board}}, 64), true);
   EXPECT_STREQ(Store().board[kBoardVersion].text, "R10");
-  EXPECT_EQ(Hex(Bytes(Store().boardCustom.bytes, Store().boardCustom.bytes + Store().boardCustom.count)),
-            "C2 58 59");
+  EXPECT_EQ(Hex(Bytes(Store().boardCustom.bytes, Store().boardCustom.bytes + Store().boardCustom.count)), "C2 58 59");
   // Under -fru both are custom bytes.
   Load(LaidOut({{kHeaderBoard, board}}, 64), false);
   EXPECT_EQ(Store().boardCustom.count, 7);
@@ -196,8 +194,8 @@ TEST(FruDecode, FieldsCustomBytesAndBoardVersion) {
 }
 
 TEST(FruDecode, MultiRecordsAndInternalUse) {
-  const Bytes records = Join({MultiRecord(0, {1}, false), MultiRecord(1, {2, 3}, false), MultiRecord(2, {}, true),
-                              MultiRecord(3, {9}, true)});
+  const Bytes records = Join(
+      {MultiRecord(0, {1}, false), MultiRecord(1, {2, 3}, false), MultiRecord(2, {}, true), MultiRecord(3, {9}, true)});
   Load(LaidOut({{kHeaderInternalUse, Bytes(24, 0x01)}, {kHeaderMultiRecord, records}}, 128));
   EXPECT_EQ(Store().multiRecordCount, 3u);  // the third ends the list
   EXPECT_EQ(Store().internalUseLength, 24u);
@@ -286,8 +284,8 @@ TEST(FruDecode, OffsetsAndLengthsAtTheEdgeOfTheBuffer) {
 // and checksum is right.
 struct Area {
   bool present = false;
-  Bytes fixed;                 // chassis type / language and date / language
-  std::vector<Bytes> fields;   // type/length byte and data, up to the end marker
+  Bytes fixed;                // chassis type / language and date / language
+  std::vector<Bytes> fields;  // type/length byte and data, up to the end marker
 };
 struct Decoded {
   bool hasInternalUse = false;
@@ -304,7 +302,8 @@ Area DecodeArea(const Bytes& image, size_t start, size_t fixedBytes, std::vector
   area.present = true;
   if (image.at(start) != 0x01) problems->push_back(std::string(name) + " version");
   const size_t length = image.at(start + 1) * 8u;
-  area.fixed.assign(image.begin() + static_cast<long>(start + 2), image.begin() + static_cast<long>(start + 2 + fixedBytes));
+  area.fixed.assign(image.begin() + static_cast<long>(start + 2),
+                    image.begin() + static_cast<long>(start + 2 + fixedBytes));
   size_t p = start + 2 + fixedBytes;
   while (image.at(p) != 0xC1) {
     const size_t n = image.at(p) & 0x3F;
@@ -417,8 +416,9 @@ Generated RandomFru(std::mt19937& random) {
     info.push_back({kHeaderChassis, InfoArea(Join({e.chassis.fixed, Flatten(e.chassis.fields)}))});
   }
   if (random() % 4) {
-    e.board = {true, {static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
-                      static_cast<uint8_t>(random())},
+    e.board = {true,
+               {static_cast<uint8_t>(random()), static_cast<uint8_t>(random()), static_cast<uint8_t>(random()),
+                static_cast<uint8_t>(random())},
                RandomFields(random, 5)};
     const std::vector<Bytes> custom = RandomCustom(random);
     e.board.fields.insert(e.board.fields.end(), custom.begin(), custom.end());
@@ -468,8 +468,8 @@ struct Change {
 };
 
 Change RandomChange(std::mt19937& random, bool underFru1) {
-  static const char* const kCodes[] = {"CT", "CP", "CS", "BDT", "BM", "BPN", "BS", "BP",
-                                       "PM", "PN", "PPM", "PV", "PS", "PAT", "BV"};
+  static const char* const kCodes[] = {"CT", "CP", "CS",  "BDT", "BM", "BPN", "BS", "BP",
+                                       "PM", "PN", "PPM", "PV",  "PS", "PAT", "BV"};
   const size_t codes = underFru1 ? 15 : 14;
   Change change{kCodes[random() % codes], ""};
   if (change.code == "CT") {
@@ -532,7 +532,8 @@ void ExpectSameArea(const Area& actual, const Area& expected, const char* name) 
   EXPECT_EQ(actual.present, expected.present) << name;
   EXPECT_EQ(Hex(actual.fixed), Hex(expected.fixed)) << name;
   ASSERT_EQ(actual.fields.size(), expected.fields.size()) << name;
-  for (size_t i = 0; i < actual.fields.size(); ++i) EXPECT_EQ(Hex(actual.fields[i]), Hex(expected.fields[i])) << name << i;
+  for (size_t i = 0; i < actual.fields.size(); ++i)
+    EXPECT_EQ(Hex(actual.fields[i]), Hex(expected.fields[i])) << name << i;
 }
 
 TEST(FruRebuild, ChangesOnlyTheFieldSet) {

@@ -1,14 +1,13 @@
 // IpmiRequest: framing, completion code and data split, failure paths.
-#include "transport/ipmi.hpp"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "platform/host/host_session.hpp"
 #include "controller/controller_commands.hpp"
+#include "platform/host/host_session.hpp"
+#include "transport/ipmi.hpp"
 #include "transport/ipmi_defs.hpp"
 #include "transport/kcs.hpp"
 
@@ -51,6 +50,7 @@ TEST_F(IpmiRequestTest, FramesNetFnCommandAndData) {
     std::vector<uint8_t> data;
     std::vector<std::string> trace;  // the write phase as the ports saw it
   };
+  // clang-format off
   const Case cases[] = {
       {0x06, 0x01, {}, {"W CA3 61", "W CA2 18", "W CA3 62", "W CA2 01"}},
       {0x0C, 0x02, {0x01, 0x03, 0x00, 0x00}, {"W CA3 61", "W CA2 30", "W CA2 02", "W CA2 01", "W CA2 03", "W CA2 00", "W CA3 62", "W CA2 00"}},
@@ -58,6 +58,7 @@ TEST_F(IpmiRequestTest, FramesNetFnCommandAndData) {
       {0x46, 0x01, {}, {"W CA3 61", "W CA2 18", "W CA3 62", "W CA2 01"}},
       {0x3F, 0xFF, {0xFF}, {"W CA3 61", "W CA2 FC", "W CA2 FF", "W CA3 62", "W CA2 FF"}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     Start();
     IpmiRequest(kBmcSlaveAddress, c.netFn, c.cmd, c.data, resp_, &count_);
@@ -132,7 +133,8 @@ TEST_F(IpmiRequestTest, NoPortAccessIsATransferFailure) {
 TEST_F(IpmiRequestTest, AtMostHundredTenDataBytes) {
   std::vector<uint8_t> data(111, 0x42);
   Start();
-  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, std::span(data.data(), 110), resp_, &count_), kCcInvalidCommand);
+  EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, 0x52, std::span(data.data(), 110), resp_, &count_),
+            kCcInvalidCommand);
   ASSERT_EQ(Requests().size(), 1u);
   EXPECT_EQ(bmc_->Model().RequestLog()[0].data.size(), 110u);
 

@@ -94,8 +94,8 @@ TEST(KcsTransfer, ReadPhaseAcknowledgesEveryByteAndReadsTheIdleDummy) {
   ASSERT_EQ(t.result, 0);
   EXPECT_EQ(t.out, (std::vector<uint8_t>{0x00}));
   const std::vector<std::string> readPhase(t.trace.begin() + 4, t.trace.end());
-  EXPECT_EQ(readPhase, (std::vector<std::string>{"R CA2 1C", "W CA2 68", "R CA2 01", "W CA2 68", "R CA2 00",
-                                                 "W CA2 68", "R CA2 00"}));
+  EXPECT_EQ(readPhase, (std::vector<std::string>{"R CA2 1C", "W CA2 68", "R CA2 01", "W CA2 68", "R CA2 00", "W CA2 68",
+                                                 "R CA2 00"}));
   EXPECT_EQ(t.elapsedUs, 3 * kByteWaitUs);
 }
 
@@ -182,10 +182,10 @@ TEST(KcsTransfer, ReadCountdownAllowsALateByteUpToItsLastWait) {
     bool inTime;
   };
   const Case cases[] = {
-      {0, 100, true},  {0, 101, false},                   // the first byte: 100 waits
-      {1, 1, true},    {1, 9, true},    {1, 10, false},   // the second byte: 10 waits
-      {17, 9, true},   {17, 10, false},                   // the last byte
-      {18, 9, true},   {18, 10, false},                   // going idle after the last byte
+      {0, 100, true}, {0, 101, false},                  // the first byte: 100 waits
+      {1, 1, true},   {1, 9, true},    {1, 10, false},  // the second byte: 10 waits
+      {17, 9, true},  {17, 10, false},                  // the last byte
+      {18, 9, true},  {18, 10, false},                  // going idle after the last byte
   };
   for (const Case& c : cases) {
     KcsFaults faults;

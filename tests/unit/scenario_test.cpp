@@ -78,10 +78,10 @@ TEST(BmcModel, InjectsCompletionCodesForMatchingOrNthRequests) {
   const std::vector<uint8_t> getDeviceId{0x18, 0x01}, getGuid{0x18, 0x37};
   auto cc = [&](const std::vector<uint8_t>& frame) { return (*model.HandleFrame(frame))[2]; };
   EXPECT_EQ(cc(getDeviceId), 0x00);
-  EXPECT_EQ(cc(getGuid), 0xD5);    // every Get System GUID
-  EXPECT_EQ(cc(getDeviceId), 0xC0);  // the third request of any kind...
-  EXPECT_EQ(cc(getDeviceId), 0x00);  // ...only
-  EXPECT_EQ(cc({0x18, 0x99}), 0xC1);  // a command the BMC does not know
+  EXPECT_EQ(cc(getGuid), 0xD5);                                           // every Get System GUID
+  EXPECT_EQ(cc(getDeviceId), 0xC0);                                       // the third request of any kind...
+  EXPECT_EQ(cc(getDeviceId), 0x00);                                       // ...only
+  EXPECT_EQ(cc({0x18, 0x99}), 0xC1);                                      // a command the BMC does not know
   EXPECT_EQ(cc({0x30, 0x01, 0x01, 0x03, 0x0A, 0x00, 0x00, 0x01}), 0xD4);  // data starts with 01 03
   EXPECT_EQ(cc({0x30, 0x01, 0x01, 0x04, 0x02}), 0x00);                    // ... not 01 04
   EXPECT_EQ(cc({0x30, 0x01, 0x01}), 0xC7);                                // shorter than the prefix

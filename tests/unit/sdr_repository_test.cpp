@@ -48,9 +48,9 @@ TEST_F(SdrRepositoryTest, ReadsEveryRecordChainedByTheNextRecordId) {
   Start(WithRecords(records));
   EXPECT_EQ(Load(), kCcSuccess);
   EXPECT_EQ(sdr_->recordCount, 5);
-  EXPECT_EQ(Requests(), (std::vector<std::string>{"0A 20", "0A 22", "0A 23 01 00 00 00 00 FF", "0A 23 01 00 02 00 00 FF",
-                                                  "0A 23 01 00 10 00 00 FF", "0A 23 01 00 11 00 00 FF",
-                                                  "0A 23 01 00 00 01 00 FF"}));
+  EXPECT_EQ(Requests(), (std::vector<std::string>{"0A 20", "0A 22", "0A 23 01 00 00 00 00 FF",
+                                                  "0A 23 01 00 02 00 00 FF", "0A 23 01 00 10 00 00 FF",
+                                                  "0A 23 01 00 11 00 00 FF", "0A 23 01 00 00 01 00 FF"}));
   for (int i = 0; i < 5; ++i) {
     EXPECT_EQ(std::vector<uint8_t>(sdr_->recordTable[i], sdr_->recordTable[i] + 48), records[i]) << i;
     EXPECT_EQ(sdr_->recordTable[i][48], 0) << "bytes past the record stay zero";
@@ -124,11 +124,9 @@ TEST(SdrRecordFields, ConversionFactorsAreTwosComplement) {
     SdrFactors expected;
   };
   const Case cases[] = {
-      {0x01, 0x00, 0x00, 0x00, 0x00, {1, 0, 0, 0}},
-      {0xFF, 0xC0, 0x00, 0x80, 0xF8, {-1, -512, -8, -1}},
+      {0x01, 0x00, 0x00, 0x00, 0x00, {1, 0, 0, 0}},         {0xFF, 0xC0, 0x00, 0x80, 0xF8, {-1, -512, -8, -1}},
       {0xFF, 0x40, 0xFF, 0x7F, 0x77, {511, 511, 7, 7}},  // bits 5:0 of the high bytes are not read
-      {0x00, 0x80, 0x01, 0xC0, 0x8F, {-512, -255, -1, -8}},
-      {0x4B, 0x00, 0x00, 0x00, 0xD0, {75, 0, 0, -3}},
+      {0x00, 0x80, 0x01, 0xC0, 0x8F, {-512, -255, -1, -8}}, {0x4B, 0x00, 0x00, 0x00, 0xD0, {75, 0, 0, -3}},
   };
   for (const Case& c : cases) {
     uint8_t record[kSdrSlotSize] = {};
@@ -158,7 +156,7 @@ TEST(SdrRecordFields, SensorNameTakesTheLengthBitsWhateverTheType) {
       {0x00, kSdrSensorNameSize, ""},
       {0x08, kSdrSensorNameSize, "CPU Temp"},  // type bits 00b: still 8-bit text
       {0xDF, kSdrSensorNameSize, "CPU Temp and more text beyond t"},
-      {0xDF, 4, "CPU"},  // never past the caller's room
+      {0xDF, 4, "CPU"},                   // never past the caller's room
       {0xE3, kSdrSensorNameSize, "CPU"},  // bit 5 is not part of the length
   };
   for (const Case& c : cases) {

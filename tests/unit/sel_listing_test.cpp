@@ -1,5 +1,7 @@
 // SEL timestamps in the information lines, and the decoded listing against
 // random logs and random data files (also run under the sanitizer build).
+#include "sel/sel_listing.hpp"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -12,10 +14,9 @@
 #include <sstream>
 #include <string>
 
+#include "app/run_state.hpp"
 #include "platform/host/host_session.hpp"
 #include "sdr/sdr_repository.hpp"
-#include "app/run_state.hpp"
-#include "sel/sel_listing.hpp"
 #include "sel/sel_log.hpp"
 
 namespace {
@@ -83,7 +84,8 @@ std::string RandomFile(Randomness& r, const std::string& name, size_t recordSize
   } else {
     for (unsigned i = 0, records = r.Below(12); i < records; ++i) {
       std::string record(recordSize, '\0');
-      for (size_t k = 0; k < textAt && k < 3; ++k) record[k] = static_cast<char>(r.Pick({0x00, 0x01, 0x0C, 0x13, 0xFF}));
+      for (size_t k = 0; k < textAt && k < 3; ++k)
+        record[k] = static_cast<char>(r.Pick({0x00, 0x01, 0x0C, 0x13, 0xFF}));
       const std::string text = r.Text(recordSize - textAt);
       file += record.replace(textAt, text.size(), text);
     }
@@ -157,8 +159,8 @@ TEST(SelListingProperty, RandomLogsAndDataFilesNeverBreakTheListing) {
   const fs::path directory = mkdtemp(pattern.data());
   const fs::path before = fs::current_path();
   fs::current_path(directory);
-  const char* const eventFiles[] = {"GenEvt.dat", "SpecEvt1.dat", "SpecEvt2.dat", "SpecEvt3.dat", "SpecEvt4.dat",
-                                    "SpecEvt5.dat"};
+  const char* const eventFiles[] = {"GenEvt.dat",   "SpecEvt1.dat", "SpecEvt2.dat",
+                                    "SpecEvt3.dat", "SpecEvt4.dat", "SpecEvt5.dat"};
   const char* const keyedFiles[] = {"MBType.dat", "RomEN.dat", "RomEPEX.dat"};
   Randomness r(20240514);
   for (int round = 0; round < 300; ++round) {

@@ -62,10 +62,10 @@ TEST(SensorConversion, LinearizationCodes) {
     uint8_t code;
     double y, expected;
   } cases[] = {
-      {0x00, 7.5, 7.5},   {0x01, 1.0, 0.0},     {0x02, 100.0, 2.0},  {0x02, 0.001, -3.0},   {0x03, 8.0, 8.0},
-      {0x04, 2.0, 2.0},   {0x05, 2.0, 100.0},   {0x05, -1.0, 0.1},   {0x06, 3.0, 3.0},      {0x07, 4.0, 0.25},
-      {0x08, -3.0, 9.0},  {0x09, 2.0, 2.0},     {0x0A, 81.0, 9.0},   {0x0B, -27.0, -3.0},   {0x0C, 5.0, 5.0},
-      {0x70, 5.0, 5.0},   {0xFF, -5.0, -5.0},
+      {0x00, 7.5, 7.5},  {0x01, 1.0, 0.0},   {0x02, 100.0, 2.0}, {0x02, 0.001, -3.0}, {0x03, 8.0, 8.0},
+      {0x04, 2.0, 2.0},  {0x05, 2.0, 100.0}, {0x05, -1.0, 0.1},  {0x06, 3.0, 3.0},    {0x07, 4.0, 0.25},
+      {0x08, -3.0, 9.0}, {0x09, 2.0, 2.0},   {0x0A, 81.0, 9.0},  {0x0B, -27.0, -3.0}, {0x0C, 5.0, 5.0},
+      {0x70, 5.0, 5.0},  {0xFF, -5.0, -5.0},
   };
   for (const auto& c : cases) EXPECT_EQ(ApplyLinearization(c.code, c.y), c.expected) << int{c.code};
   EXPECT_EQ(ApplyLinearization(0x01, 0.0), -HUGE_VAL);
@@ -174,7 +174,9 @@ TEST_F(SensorRequestTest, RandomRecordsAndRepliesNeverBreakTheListing) {
     }
     if (NextRandom(state) % 3 == 0) {
       const uint8_t commands[] = {0x2D, 0x27, 0x23};
-      scenario.completionCodes.push_back({std::nullopt, commands[NextRandom(state) % 3], {},
+      scenario.completionCodes.push_back({std::nullopt,
+                                          commands[NextRandom(state) % 3],
+                                          {},
                                           static_cast<unsigned>(NextRandom(state) % 6),
                                           static_cast<uint8_t>(NextRandom(state))});
     }

@@ -52,7 +52,9 @@ std::string Text16(const std::string& text) {
   }
   return hex + Zeros(16 - text.size());
 }
-std::string Password20(const std::string& text) { return Text16(text).substr(0, text.size() * 3) + Zeros(20 - text.size()); }
+std::string Password20(const std::string& text) {
+  return Text16(text).substr(0, text.size() * 3) + Zeros(20 - text.size());
+}
 
 TEST(SimUsers, AccessNamesAndPasswordsFollowTheStandard) {
   Bmc bmc;
@@ -90,17 +92,17 @@ TEST(SimUsers, RefusesWhatTheStandardRefuses) {
     const char* request;
     const char* answer;
   } cases[] = {
-      {"06 44 01 00", "CC"},          // user ID 0
-      {"06 44 01 0B", "CC"},          // past the maximum
-      {"06 44 02 02", "CC"},          // not the LAN channel
-      {"06 44 01", "C7"},             // too short
-      {"06 43 B1 02 06 00", "CC"},    // privilege 6 is reserved
-      {"06 43 B1 02 00 00", "CC"},    // privilege 0 too
-      {"06 43 B1 02 04 00 00", "C7"}, // too long
-      {"06 45 02 41 42", "C7"},       // name not 16 bytes
-      {"06 47 82 02 41 42", "C7"},    // password not 20 bytes
-      {"06 47 02 02 41 42", "C7"},    // nor 16
-      {"06 47 0B 01", "CC"},          // no such user
+      {"06 44 01 00", "CC"},           // user ID 0
+      {"06 44 01 0B", "CC"},           // past the maximum
+      {"06 44 02 02", "CC"},           // not the LAN channel
+      {"06 44 01", "C7"},              // too short
+      {"06 43 B1 02 06 00", "CC"},     // privilege 6 is reserved
+      {"06 43 B1 02 00 00", "CC"},     // privilege 0 too
+      {"06 43 B1 02 04 00 00", "C7"},  // too long
+      {"06 45 02 41 42", "C7"},        // name not 16 bytes
+      {"06 47 82 02 41 42", "C7"},     // password not 20 bytes
+      {"06 47 02 02 41 42", "C7"},     // nor 16
+      {"06 47 0B 01", "CC"},           // no such user
   };
   for (const auto& c : cases) EXPECT_EQ(bmc.Send(c.request), c.answer) << c.request;
   EXPECT_EQ(bmc.Send("06 45 01" + Text16("anon")), "CC");  // the null user's name is fixed
@@ -152,8 +154,7 @@ TEST(SimController, ResetsAndFactoryDefaultsRestartTheBmc) {
   for (const auto& c : cases) {
     Bmc bmc(FromJson(R"({"controller": {"restart": {"seconds": 3}}})"));
     EXPECT_EQ(bmc.Send(c.request), c.answer) << c.request;
-    EXPECT_EQ(bmc.Send("06 01"), c.restarts ? "none" : "00 20 01 01 02 02 BF 00 00 00 00 00 00 00 00 00")
-        << c.request;
+    EXPECT_EQ(bmc.Send("06 01"), c.restarts ? "none" : "00 20 01 01 02 02 BF 00 00 00 00 00 00 00 00 00") << c.request;
     bmc.clock_.Advance(2999999);
     EXPECT_EQ(bmc.Send("06 01") == "none", c.restarts) << c.request;
     bmc.clock_.Advance(1);
@@ -180,13 +181,13 @@ TEST(SimController, KcsInterfaceFailsFastWhileRestartingAndRecovers) {
   for (int i = 0; i < 3; ++i) {
     const uint64_t before = bmc.Clock().NowMicroseconds();
     count = 77;
-    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count),
-              kCcTransferFailed);
+    EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count), kCcTransferFailed);
     EXPECT_EQ(count, 77u);
     EXPECT_LT(bmc.Clock().NowMicroseconds() - before, 10000u);  // bounded polling, no hang
   }
-  EXPECT_EQ(console, "Error: It is timeout for IBF clear.\nError: It is timeout for IBF clear.\n"
-                     "Error: It is timeout for IBF clear.\n");
+  EXPECT_EQ(console,
+            "Error: It is timeout for IBF clear.\nError: It is timeout for IBF clear.\n"
+            "Error: It is timeout for IBF clear.\n");
   bmc.Clock().Advance(2000000);
   EXPECT_EQ(IpmiRequest(kBmcSlaveAddress, kNetFnApp, kCmdGetDeviceId, {}, response, &count), kCcSuccess);
   EXPECT_EQ(count, 15u);

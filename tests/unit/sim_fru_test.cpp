@@ -93,7 +93,7 @@ TEST(SimFru, OemCommandSetAndControlSwitches) {
   EXPECT_EQ(plain.Send("30 80 00"), "C1");
   EXPECT_EQ(plain.Send("30 81 00 00 00 02"), "C1");
   EXPECT_EQ(plain.Send("30 06 00"), "C1");
-  EXPECT_EQ(plain.Send("0A 12 00 00 00 01"), "00 01");  // writes are free
+  EXPECT_EQ(plain.Send("0A 12 00 00 00 01"), "00 01");           // writes are free
   EXPECT_EQ(plain.Send("0A 11 00 00 00 10"), "00 03 01 00 01");  // at most 3 bytes a read
 }
 
@@ -111,8 +111,8 @@ TEST(SimFru, ScenarioKeys) {
     std::ofstream out(directory + "/sim-fru-image.bin", std::ios::binary);
     out << std::string("\x01\x00\xFF", 3);
   }
-  const Scenario fromFile = FromJson(R"({"fru": {"devices": [{"id": 7, "file": "sim-fru-image.bin", "size": 5}]}})",
-                                     directory);
+  const Scenario fromFile =
+      FromJson(R"({"fru": {"devices": [{"id": 7, "file": "sim-fru-image.bin", "size": 5}]}})", directory);
   ASSERT_EQ(fromFile.state.fru.devices.size(), 1u);
   EXPECT_EQ(fromFile.state.fru.devices[0].id, 7);
   EXPECT_EQ(fromFile.state.fru.devices[0].image, (std::vector<uint8_t>{0x01, 0x00, 0xFF, 0x00, 0x00}));

@@ -85,7 +85,8 @@ TEST(SimSensors, RoundTripsAndNamesMalformedFields) {
        "\"name\" must be at most 31 characters"},
       {R"({"records": [{"name": "x"}]})", "\"number\" must be given for every sensor record"},
       {R"({"records": [{"number": 1, "state": "01"}]})", "\"state\" must be two bytes: state bits 0-7 and 8-14"},
-      {R"({"records": [5]})", "\"records\" must be records as hexadecimal bytes such as \"01 00 51 01 35 ...\" or sensor objects"},
+      {R"({"records": [5]})",
+       "\"records\" must be records as hexadecimal bytes such as \"01 00 51 01 35 ...\" or sensor objects"},
       {R"({"sensors": [{"raw": "01"}]})", "\"number\" must be given for every sensor"},
   };
   for (const auto& c : cases) {

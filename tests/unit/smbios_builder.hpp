@@ -2,9 +2,8 @@
 // checksums, and a scratch directory to run the dump and the update in.
 #pragma once
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>

@@ -2,6 +2,8 @@
 // the structure walk on well-formed and malformed tables, and the strings.
 // Every table is an exactly sized heap buffer, so a read past it is a read past
 // the allocation (which the sanitizer build reports).
+#include "companion/smbios_table.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,18 +12,17 @@
 #include <vector>
 
 #include "companion/smbios_entry_point.hpp"
-#include "companion/smbios_table.hpp"
 #include "tests/unit/smbios_builder.hpp"
 
 namespace {
 
 Bytes WellFormedTable() {
-  return Joined({SmbiosStructureBytes(0, 0x0000, {1, 2, 0, 0xE8, 3}, {"EFI Development Kit II / OVMF", "0.0.0", "02/06/2015"}),
-                 SmbiosStringStructure(1, {"QEMU", "Standard PC (Q35 + ICH9, 2009)", "pc-q35-7.2", "SYS-SN-0001"}),
-                 SmbiosStringStructure(2, {"Board Maker", "BRD-2", "", "BRD-SN-0002"}),
-                 SmbiosStringStructure(3, {"QEMU", "pc-q35-7.2", ""}),
-                 SmbiosStructureBytes(16, 0x1000, {3, 3, 3, 0, 0, 0, 0x10, 0xFE, 0xFF, 1, 0}, {}),
-                 SmbiosEndOfTable()});
+  return Joined(
+      {SmbiosStructureBytes(0, 0x0000, {1, 2, 0, 0xE8, 3}, {"EFI Development Kit II / OVMF", "0.0.0", "02/06/2015"}),
+       SmbiosStringStructure(1, {"QEMU", "Standard PC (Q35 + ICH9, 2009)", "pc-q35-7.2", "SYS-SN-0001"}),
+       SmbiosStringStructure(2, {"Board Maker", "BRD-2", "", "BRD-SN-0002"}),
+       SmbiosStringStructure(3, {"QEMU", "pc-q35-7.2", ""}),
+       SmbiosStructureBytes(16, 0x1000, {3, 3, 3, 0, 0, 0, 0x10, 0xFE, 0xFF, 1, 0}, {}), SmbiosEndOfTable()});
 }
 
 struct Walked {
@@ -108,7 +109,8 @@ TEST(SmbiosWalk, MalformedStructuresAreReportedWhereTheyStart) {
 TEST(SmbiosWalk, EveryCutOfATableEndsCleanly) {
   const Bytes table = WellFormedTable();
   std::vector<size_t> boundaries = {0};
-  for (const SmbiosStructure& s : Walk(table).structures) boundaries.push_back(s.offset + s.formattedLength + s.stringsLength);
+  for (const SmbiosStructure& s : Walk(table).structures)
+    boundaries.push_back(s.offset + s.formattedLength + s.stringsLength);
   for (size_t length = 0; length <= table.size(); ++length) {
     const Bytes cut(table.begin(), table.begin() + static_cast<std::ptrdiff_t>(length));
     const Walked walked = Walk(cut);
@@ -205,11 +207,13 @@ TEST(SmbiosEntryPoint, RefusesWhatIsNotSound) {
   b = SmbiosEntryPoint3(0x1000, 100);
   b.pop_back();
   cases.push_back({"3.x one byte short of its length", b, SmbiosEntryPointError::LengthPastEnd});
-  cases.push_back({"anchor and no length byte", Bytes{'_', 'S', 'M', '3', '_', 0}, SmbiosEntryPointError::LengthPastEnd});
+  cases.push_back(
+      {"anchor and no length byte", Bytes{'_', 'S', 'M', '3', '_', 0}, SmbiosEntryPointError::LengthPastEnd});
   cases.push_back({"nothing", Bytes{}, SmbiosEntryPointError::UnknownAnchor});
   cases.push_back({"2.x table address 0", SmbiosEntryPoint2(0, 100), SmbiosEntryPointError::NoStructureTable});
   cases.push_back({"2.x table length 0", SmbiosEntryPoint2(0x1000, 0), SmbiosEntryPointError::NoStructureTable});
-  cases.push_back({"3.x table that wraps", SmbiosEntryPoint3(~0ull - 10, 100), SmbiosEntryPointError::NoStructureTable});
+  cases.push_back(
+      {"3.x table that wraps", SmbiosEntryPoint3(~0ull - 10, 100), SmbiosEntryPointError::NoStructureTable});
   cases.push_back({"3.x table up to the last byte", SmbiosEntryPoint3(~0ull - 100, 100), SmbiosEntryPointError::None});
 
   for (const Case& c : cases) {

@@ -1,6 +1,8 @@
 // The FRU update from SMBIOS on the tool's side: reading SmbiosTemplate.cfg by
 // its line rules, and UpdateFruFromSmbios around the dump and the field write.
 // The field write is a stand-in here that records what it was asked to write.
+#include "fru/smbios_update.hpp"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,7 +13,6 @@
 #include <vector>
 
 #include "fru/fru_write.hpp"
-#include "fru/smbios_update.hpp"
 #include "platform/host/host_platform.hpp"
 #include "tests/unit/smbios_builder.hpp"
 
@@ -83,16 +84,18 @@ TEST(SmbiosTemplateReading, LineRules) {
     const char* value;
   };
   const Case cases[] = {
-      {"sections in another order", "[ Type 3 ]:1;\nM=c;\nV=c;\nS=CS3;\n[ Type 1 ]:1;\nM=a;\nP=b;\nV=c;\nS=PS1;\n", "1s",
-       SmbiosTemplateRead::Found, "PS1"},
-      {"empty lines do not count", "[ Type 3 ]:1;\n\n\nM=c;\n\nV=c;\n\n\nS=CS3;\n", "3s", SmbiosTemplateRead::Found, "CS3"},
-      {"a line of one blank and its newline counts", "[ Type 3 ]:1;\nM=c;\n \nS=CS3;\n", "3s", SmbiosTemplateRead::Found,
+      {"sections in another order", "[ Type 3 ]:1;\nM=c;\nV=c;\nS=CS3;\n[ Type 1 ]:1;\nM=a;\nP=b;\nV=c;\nS=PS1;\n",
+       "1s", SmbiosTemplateRead::Found, "PS1"},
+      {"empty lines do not count", "[ Type 3 ]:1;\n\n\nM=c;\n\nV=c;\n\n\nS=CS3;\n", "3s", SmbiosTemplateRead::Found,
        "CS3"},
+      {"a line of one blank and its newline counts", "[ Type 3 ]:1;\nM=c;\n \nS=CS3;\n", "3s",
+       SmbiosTemplateRead::Found, "CS3"},
       {"Key=ABC123;", "[ Type 1 ]:1;\nKey=ABC123;\n", "1m", SmbiosTemplateRead::Found, "ABC123"},
       {"one character", "[ Type 1 ]:1;\nK=X;\n", "1m", SmbiosTemplateRead::Found, "X"},
       {"the closing characters are any two", "[ Type 1 ]:1;\nK=ABC!\n", "1m", SmbiosTemplateRead::Found, "ABC"},
       {"a short section takes the next header as its value line",
-       "[ Type 1 ]:1;\nM=a;\nP=b;\nV=c;\n[ Type 2 ]:1;\nM=d;\nP=e;\nV=f;\nS=g;\n", "1s", SmbiosTemplateRead::NoValue, ""},
+       "[ Type 1 ]:1;\nM=a;\nP=b;\nV=c;\n[ Type 2 ]:1;\nM=d;\nP=e;\nV=f;\nS=g;\n", "1s", SmbiosTemplateRead::NoValue,
+       ""},
       {"a header is counted before it switches, and counting goes on in a later section",
        "[ Type 1 ]:1;\nM=a;\nP=b;\n[ Type 2 ]:1;\nM=d;\n[ Type 1 ]:1;\nS=LATER;\n", "1s", SmbiosTemplateRead::Found,
        "LATER"},
@@ -113,12 +116,12 @@ TEST(SmbiosTemplateReading, LineRules) {
       // 127, each counted unless it is a lone newline.
       {"127-character line is one line", "[ Type 1 ]:1;\nK=" + piece + ";\nP=NEXT;\n", "1p", SmbiosTemplateRead::Found,
        "NEXT"},
-      {"128-character line: its newline alone follows, not counted", "[ Type 1 ]:1;\nK=" + piece + "x;\nP=NEXT;\n", "1p",
-       SmbiosTemplateRead::Found, "NEXT"},
+      {"128-character line: its newline alone follows, not counted", "[ Type 1 ]:1;\nK=" + piece + "x;\nP=NEXT;\n",
+       "1p", SmbiosTemplateRead::Found, "NEXT"},
       {"129-character line counts as two", "[ Type 1 ]:1;\nK=" + piece + "xy;\nP=NEXT;\n", "1p",
        SmbiosTemplateRead::NoValue, ""},
-      {"the piece after a long line shifts the lines", "[ Type 1 ]:1;\nK=" + piece + "xy;\nP=b;\nV=VERSION;\nS=SERIAL;\n",
-       "1s", SmbiosTemplateRead::Found, "VERSION"},
+      {"the piece after a long line shifts the lines",
+       "[ Type 1 ]:1;\nK=" + piece + "xy;\nP=b;\nV=VERSION;\nS=SERIAL;\n", "1s", SmbiosTemplateRead::Found, "VERSION"},
       {"a 127-character piece is not a value", "[ Type 1 ]:1;\nK=" + piece + "x;\n", "1m", SmbiosTemplateRead::NoValue,
        ""},
   };
@@ -172,8 +175,9 @@ class SmbiosUpdate : public ::testing::Test {
   }
   // A dump that notes its arguments and whether a template was there when it ran.
   void InstallScriptDump(const std::string& writes) {
-    const std::string script = "#!/bin/sh\necho \"$*\" > dump-arguments\n[ -e SmbiosTemplate.cfg ] && echo stale >> dump-arguments\n" +
-                               (writes.empty() ? "" : "printf '%s' '" + writes + "' > SmbiosTemplate.cfg\n") + "exit 3\n";
+    const std::string script =
+        "#!/bin/sh\necho \"$*\" > dump-arguments\n[ -e SmbiosTemplate.cfg ] && echo stale >> dump-arguments\n" +
+        (writes.empty() ? "" : "printf '%s' '" + writes + "' > SmbiosTemplate.cfg\n") + "exit 3\n";
     ScratchDirectory::Write(scratch_.Path("bin/tablornX64.efi"), script);
     ASSERT_EQ(0, chmod(scratch_.Path("bin/tablornX64.efi").c_str(), 0755));
   }
@@ -187,8 +191,10 @@ class SmbiosUpdate : public ::testing::Test {
 TEST_F(SmbiosUpdate, WritesTheValueTheDumpFoundInThisMachinesTables) {
   InstallHostDump(Joined({SmbiosStringStructure(1, {"QEMU", "Standard PC", "pc-q35-7.2", "SYS-SN-0001"}),
                           SmbiosStringStructure(3, {"QEMU", "pc-q35-7.2", "CH-SN-0003"}), SmbiosEndOfTable()}));
-  const std::pair<const char*, FieldWrite> expected[] = {
-      {"1m", {"PM", "QEMU"}}, {"1p", {"PN", "Standard PC"}}, {"1s", {"PS", "SYS-SN-0001"}}, {"3s", {"CS", "CH-SN-0003"}}};
+  const std::pair<const char*, FieldWrite> expected[] = {{"1m", {"PM", "QEMU"}},
+                                                         {"1p", {"PN", "Standard PC"}},
+                                                         {"1s", {"PS", "SYS-SN-0001"}},
+                                                         {"3s", {"CS", "CH-SN-0003"}}};
   for (const auto& [code, write] : expected) {
     FieldWrites.clear();
     EXPECT_EQ(0, UpdateFruFromSmbios(Fru(), false, code)) << code;
@@ -207,8 +213,9 @@ TEST_F(SmbiosUpdate, WritesTheValueTheDumpFoundInThisMachinesTables) {
 TEST_F(SmbiosUpdate, EachCodeWritesItsFieldFromItsLineOfItsSection) {
   InstallScriptDump(kTemplate);
   const std::pair<const char*, FieldWrite> expected[] = {
-      {"1m", {"PM", "QEMU"}},       {"1p", {"PN", "Standard PC (Q35 + ICH9, 2009)"}}, {"1s", {"PS", "SYS-SN-0001"}},
-      {"2m", {"BM", "Board Maker"}}, {"2p", {"BPN", "BRD-2"}},                          {"2s", {"BS", "BRD-SN-0002"}},
+      {"1m", {"PM", "QEMU"}},        {"1p", {"PN", "Standard PC (Q35 + ICH9, 2009)"}},
+      {"1s", {"PS", "SYS-SN-0001"}}, {"2m", {"BM", "Board Maker"}},
+      {"2p", {"BPN", "BRD-2"}},      {"2s", {"BS", "BRD-SN-0002"}},
       {"3s", {"CS", "CH-SN,0003"}}};
   for (const auto& [code, write] : expected) {
     FieldWrites.clear();

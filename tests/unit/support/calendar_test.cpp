@@ -1,11 +1,11 @@
 // Calendar conversions against the host gmtime_r and timegm, which use the same
 // proleptic Gregorian calendar in UTC.
+#include "support/calendar.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ctime>
-
-#include "support/calendar.hpp"
 
 namespace {
 
@@ -15,7 +15,7 @@ testing::AssertionResult SameAsGmtime(int64_t seconds) {
   gmtime_r(&time, &tm);
   const DateTime d = DateTimeFromSeconds(seconds);
   const DateTime expected{tm.tm_year + 1900LL, unsigned(tm.tm_mon + 1), unsigned(tm.tm_mday), unsigned(tm.tm_hour),
-                          unsigned(tm.tm_min), unsigned(tm.tm_sec), unsigned(tm.tm_wday), unsigned(tm.tm_yday)};
+                          unsigned(tm.tm_min), unsigned(tm.tm_sec),     unsigned(tm.tm_wday), unsigned(tm.tm_yday)};
   if (d.year != expected.year || d.month != expected.month || d.day != expected.day || d.hour != expected.hour ||
       d.minute != expected.minute || d.second != expected.second || d.weekday != expected.weekday ||
       d.yearDay != expected.yearDay || SecondsFromDateTime(d) != static_cast<int64_t>(timegm(&tm))) {

@@ -1,14 +1,14 @@
 // IsSpace, IsDigit and HexDigitValue against the C library's isspace, isdigit
 // and isxdigit/strtol in the C locale, for every byte as an int (as read from a
 // file), every byte as a char (as read from a string) and end of file.
+#include "support/chars.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-#include "support/chars.hpp"
 
 namespace {
 

@@ -2,6 +2,8 @@
 // with buffers smaller than, equal to and larger than the lines and the stream's
 // own 512-byte buffer; ScanDecimalFromFile and ReadByte against fscanf("%d") and
 // fgetc, interleaved the way a reader of mixed input uses them.
+#include "support/file_stream.hpp"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,8 +11,6 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include "support/file_stream.hpp"
 
 namespace {
 
@@ -28,8 +28,8 @@ struct TempFile {
 };
 
 TEST(FileStream, ReadLineMatchesFgets) {
-  std::vector<std::string> contents = {"", "\n\n\n", "no final newline", "a\r\nb\r\n\r\n", std::string("nul\0in\n", 7),
-                                       "\xff\x80\n"};
+  std::vector<std::string> contents = {
+      "", "\n\n\n", "no final newline", "a\r\nb\r\n\r\n", std::string("nul\0in\n", 7), "\xff\x80\n"};
   for (size_t length : {1, 15, 16, 17, 510, 511, 512, 513, 1023, 1024, 1025, 3000}) {
     std::string line(length, 'x');
     for (size_t i = 0; i < length; ++i) line[i] = static_cast<char>('a' + i % 26);
@@ -66,10 +66,15 @@ TEST(FileStream, ReadLineMatchesFgets) {
 }
 
 TEST(FileStream, ScanDecimalAndReadByteMatchFscanfAndFgetc) {
-  std::vector<std::string> contents = {"", "   \n\t", "-", "+", "-x", "+ 5", "12x", "  -7\n+8\r\n", "5-5+5--5",
-                                       "2147483648 -2147483649 99999999999999999999999 -99999999999999999999999"};
-  const char* const pieces[] = {"0", "17", "-3", "+42", " ", "\n", "\r\n", "\t", "x", "-", "+", "4294967296",
-                                "9223372036854775808", "2147483647", ".", "--1"};
+  std::vector<std::string> contents = {
+      "",         "   \n\t",
+      "-",        "+",
+      "-x",       "+ 5",
+      "12x",      "  -7\n+8\r\n",
+      "5-5+5--5", "2147483648 -2147483649 99999999999999999999999 -99999999999999999999999"};
+  const char* const pieces[] = {
+      "0",          "17", "-3", "+42", " ", "\n", "\r\n", "\t", "x", "-", "+", "4294967296", "9223372036854775808",
+      "2147483647", ".",  "--1"};
   uint64_t state = 2024;
   for (int f = 0; f < 300; ++f) {
     contents.emplace_back();

@@ -1,6 +1,8 @@
 // FormatString and Printf against the host snprintf: every conversion with each
 // flag, widths 0..12 and a range of precisions, crossed with boundary values and
 // a deterministic pseudo-random sample.
+#include "support/format.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -11,8 +13,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "support/format.hpp"
 
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 #pragma GCC diagnostic ignored "-Wformat-security"
@@ -36,7 +36,8 @@ testing::AssertionResult SameAsLibrary(const char* format, Args... args) {
 }
 
 // Every flag set x width (none, 0..12) x precision for one conversion.
-std::vector<std::string> Formats(const char* conversion, const std::vector<std::string>& precisions, bool text = false) {
+std::vector<std::string> Formats(const char* conversion, const std::vector<std::string>& precisions,
+                                 bool text = false) {
   std::vector<std::string> formats;
   for (const char* flags : {"", "-", "0", "+", " ", "#", "-0", "+0", "- "}) {
     if (text && flags[0] != '\0' && std::strcmp(flags, "-") != 0) continue;  // undefined on %s and %c
@@ -109,10 +110,39 @@ std::vector<std::string> FloatFormats() {
 }
 
 TEST(FormatString, FixedPointMatchesTheCLibrary) {
-  std::vector<double> values = {0.0, -0.0, 1.0, -1.0, 0.5, 1.5, 2.5, -2.5, 0.125, 0.375, -0.625, 1e22, 1e23,
-                                1e300, -1e300, 5e-324, -5e-324, DBL_MIN, DBL_MAX, -DBL_MAX, DBL_EPSILON, 0.1,
-                                1.0 / 3.0, 9.5, 999999.5, 0.005, 4503599627370495.5, 9007199254740993.0,
-                                std::ldexp(1.0, -1022) / 3, HUGE_VAL, -HUGE_VAL, std::nan(""), -std::nan("")};
+  std::vector<double> values = {0.0,
+                                -0.0,
+                                1.0,
+                                -1.0,
+                                0.5,
+                                1.5,
+                                2.5,
+                                -2.5,
+                                0.125,
+                                0.375,
+                                -0.625,
+                                1e22,
+                                1e23,
+                                1e300,
+                                -1e300,
+                                5e-324,
+                                -5e-324,
+                                DBL_MIN,
+                                DBL_MAX,
+                                -DBL_MAX,
+                                DBL_EPSILON,
+                                0.1,
+                                1.0 / 3.0,
+                                9.5,
+                                999999.5,
+                                0.005,
+                                4503599627370495.5,
+                                9007199254740993.0,
+                                std::ldexp(1.0, -1022) / 3,
+                                HUGE_VAL,
+                                -HUGE_VAL,
+                                std::nan(""),
+                                -std::nan("")};
   for (int exponent = -30; exponent <= 30; ++exponent) {
     const double power = std::pow(10.0, exponent);
     values.insert(values.end(), {power, std::nextafter(power, 0.0), std::nextafter(power, HUGE_VAL)});
@@ -148,7 +178,8 @@ TEST(FormatString, FixedPointTiesMatchTheCLibrary) {
     const std::string format = "%." + std::to_string(places) + "f";
     for (int i = 0; i < 400; ++i) {
       const uint64_t odd = (NextRandom(state) % (uint64_t{1} << std::min(places + 1, 30))) | 1;
-      const double tie = static_cast<double>(NextRandom(state) % 1000) + std::ldexp(static_cast<double>(odd), -places - 1);
+      const double tie =
+          static_cast<double>(NextRandom(state) % 1000) + std::ldexp(static_cast<double>(odd), -places - 1);
       ASSERT_TRUE(SameAsLibrary(format.c_str(), tie));
       ASSERT_TRUE(SameAsLibrary(format.c_str(), -tie));
     }

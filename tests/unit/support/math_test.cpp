@@ -95,7 +95,8 @@ TEST(Math, CubeRootIsExactForCubesAndWithinAnUlpElsewhere) {
   }
   uint64_t state = 2;
   for (int i = 0; i < 100000; ++i) {
-    const double root = std::ldexp(static_cast<double>(NextRandom(state) >> 47), static_cast<int>(NextRandom(state) % 600) - 300);
+    const double root =
+        std::ldexp(static_cast<double>(NextRandom(state) >> 47), static_cast<int>(NextRandom(state) % 600) - 300);
     ASSERT_EQ(CubeRoot(root * root * root), root) << root;
     ASSERT_EQ(CubeRoot(-root * root * root), -root) << root;
   }

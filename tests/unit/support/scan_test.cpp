@@ -2,6 +2,8 @@
 // texts: white space, signs, digits of every length up to far
 // past 64 bits, and junk, in every combination. DecimalAccumulator, which they
 // and ScanDecimalFromFile share, at each limit.
+#include "support/scan.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,8 +12,6 @@
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include "support/scan.hpp"
 
 namespace {
 
@@ -24,9 +24,9 @@ std::vector<std::string> GeneratedTexts() {
   std::vector<std::string> texts;
   for (const char* space : {"", " ", "\t", "\n\v\f\r "}) {
     for (const char* sign : {"", "+", "-", "--", "+-"}) {
-      for (const char* body : {"", "0", "7", "007", "2147483647", "2147483648", "4294967296", "9223372036854775807",
-                               "9223372036854775808", "18446744073709551616", "99999999999999999999999999", "x",
-                               " 5", "0x1f", "\x80", ".", "ab , ;\t"}) {
+      for (const char* body :
+           {"", "0", "7", "007", "2147483647", "2147483648", "4294967296", "9223372036854775807", "9223372036854775808",
+            "18446744073709551616", "99999999999999999999999999", "x", " 5", "0x1f", "\x80", ".", "ab , ;\t"}) {
         for (const char* tail : {"", " ", "abc", "9", "-3", "\n", ",a;b"}) {
           texts.push_back(std::string(space) + sign + body + tail);
         }
@@ -117,7 +117,8 @@ TEST(Scan, ScanHexadecimalMatchesSscanf) {
       for (const char* prefix : {"", "0x", "0X", "0", "x", "0xx"}) {
         for (const char* body : {"", "0", "17", "fF", "g", "1f2E3d4C", "123456789", "FFFFFFFF", "100000000",
                                  "FFFFFFFFFFFFFFFF", "10000000000000000", "ffffffffffffffffffff"}) {
-          for (const char* tail : {"", "g", " 1", "x1"}) texts.push_back(std::string(space) + sign + prefix + body + tail);
+          for (const char* tail : {"", "g", " 1", "x1"})
+            texts.push_back(std::string(space) + sign + prefix + body + tail);
         }
       }
     }
