@@ -11,6 +11,8 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 scripts/install-deps.sh
+# Every C++ file as .clang-format lays it out.
+scripts/check-format.sh
 cmake -S . -B build -DTOLVANE_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
