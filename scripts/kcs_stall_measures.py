@@ -12,7 +12,9 @@ interface stays in its error state for the rest of the boot. So:
 - QEMU's memory is locked (-overcommit mem-lock=on; needs root);
 - the BMC process and QEMU's main loop thread run at a real-time priority
   (SCHED_FIFO 10) that threads they create later do not inherit
-  (SCHED_RESET_ON_FORK; needs root or CAP_SYS_NICE).
+  (SCHED_RESET_ON_FORK; needs root or CAP_SYS_NICE);
+- QEMU and the BMC run on one CPU, so neither waits for a wake-up sent from
+  another CPU (no privilege needed).
 
 Where a measure cannot be had, the run goes on without it, with a note.
 
@@ -22,14 +24,16 @@ scripts/run-shell.sh runs it, so both boot QEMU the same way:
   kcs_stall_measures.py terminal --bmc-pid PID [--bmc-name NAME] -- QEMU [OPTION...]
 
 raises the BMC, prints one line naming any measure it cannot have, runs QEMU
-on this terminal with its memory locked, raises QEMU's main loop thread once
-QEMU has started its threads, and exits with QEMU's status.
+on this terminal with its memory locked, puts QEMU and the BMC on one CPU and
+raises QEMU's main loop thread once QEMU has started its threads, and exits
+with QEMU's status.
 
 Only the Python standard library is used.
 """
 
 import argparse
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -69,6 +73,53 @@ def qemu_memory_options(notes):
     return []
 
 
+def quietest_cpu(sample_seconds=0.2):
+    """Of the CPUs this process may use, the one idle longest over a short
+    sample (/proc/stat), so another busy process is not chosen as company."""
+    def idle_and_total():
+        times = {}
+        with open("/proc/stat") as f:
+            for line in f:
+                match = re.match(r"cpu(\d+) (.*)", line)
+                if match:
+                    fields = [int(value) for value in match.group(2).split()]
+                    times[int(match.group(1))] = (fields[3] + fields[4], sum(fields))
+        return times
+    allowed = sorted(os.sched_getaffinity(0))
+    before = idle_and_total()
+    time.sleep(sample_seconds)
+    after = idle_and_total()
+
+    def idle_share(cpu):
+        if cpu not in before or cpu not in after:
+            return 0.0
+        return (after[cpu][0] - before[cpu][0]) / max(1, after[cpu][1] - before[cpu][1])
+    return max(allowed, key=idle_share)
+
+
+def share_one_cpu(pids, what, notes):
+    """Keeps every thread of the given processes (QEMU and the BMC) on one
+    CPU; threads they start later inherit it. The guest's last request byte
+    is sent to the BMC by QEMU's vCPU thread, and the answer is taken in by
+    QEMU's main loop: a thread woken on another CPU of this virtual machine
+    now and then waits a millisecond or more for it (an interprocessor
+    interrupt the hypervisor delivers late), on the same CPU a real-time
+    thread preempts the waker at once. The CPU is the least busy one when
+    this is called. Returns it, or None with a note."""
+    cpu = quietest_cpu()
+    try:
+        for pid in pids:
+            for tid in os.listdir("/proc/%d/task" % pid):
+                try:
+                    os.sched_setaffinity(int(tid), {cpu})
+                except ProcessLookupError:
+                    pass  # a thread that just ended
+    except OSError as error:
+        notes.append("%s may run on different CPUs (%s); the run may time out" % (what, error))
+        return None
+    return cpu
+
+
 def wait_for_threads(pid, timeout):
     """Waits until process pid runs more than its main thread (QEMU starts its
     vCPU and helper threads within a fraction of a second); False if it ended
@@ -102,13 +153,16 @@ def run_on_terminal(qemu_command, bmc_pid, bmc_name):
     # whole foreground group reaches QEMU, and this process waits for its status.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGQUIT, signal.SIG_IGN)
-    if bmc_raised and wait_for_threads(qemu.pid, 10):
+    if wait_for_threads(qemu.pid, 10):
+        late = []
+        share_one_cpu([qemu.pid, bmc_pid], "QEMU and %s" % bmc_name, late)
         # Only the main loop thread: the threads QEMU has started keep their
         # priority, and those it starts later do not inherit it.
-        late = []
-        if not prefer_thread(qemu.pid, "QEMU's main loop", late):
+        if bmc_raised:
+            prefer_thread(qemu.pid, "QEMU's main loop", late)
+        if late:
             # QEMU owns the terminal by now: a line of its own, CR LF.
-            sys.stderr.write("\r\nnote: %s\r\n" % late[0])
+            sys.stderr.write("\r\nnote: %s\r\n" % ". ".join(late))
             sys.stderr.flush()
     status = qemu.wait()
     return 128 - status if status < 0 else status

@@ -29,10 +29,10 @@ import threading
 import time
 
 # How QEMU and the BMC are run against QEMU's KCS stalls (memory locked,
-# real-time priorities), shared with scripts/run-shell.sh.
+# real-time priorities, one CPU), shared with scripts/run-shell.sh.
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
-from kcs_stall_measures import prefer_thread, qemu_memory_options  # noqa: E402
+from kcs_stall_measures import prefer_thread, qemu_memory_options, share_one_cpu  # noqa: E402
 
 MARK_BEGIN = "TVCASE-BEGIN-"
 MARK_END = "TVCASE-END-"
@@ -623,6 +623,10 @@ def main():
         if reader.countdown_seen.is_set() and qemu.poll() is None:
             # QEMU's threads exist by now; only the main loop thread is raised.
             prefer_thread(qemu.pid, "QEMU's main loop", priority_notes)
+            # QEMU and the BMC process (none when QEMU's own BMC answers) on one CPU.
+            bmc_process = server if server is not None else getattr(hook, "process", None)
+            share_one_cpu([qemu.pid] + ([bmc_process.pid] if bmc_process is not None else []),
+                          "QEMU and the BMC", priority_notes)
             qemu.stdin.write(b" ")
             qemu.stdin.flush()
         while time.monotonic() < deadline and qemu.poll() is None:
