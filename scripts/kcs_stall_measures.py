@@ -122,8 +122,8 @@ def share_one_cpu(pids, what, notes):
 
 def wait_for_threads(pid, timeout):
     """Waits until process pid runs more than its main thread (QEMU starts its
-    vCPU and helper threads within a fraction of a second); False if it ended
-    or the time ran out first."""
+    vCPU thread and the others within a fraction of a second); False if it
+    ended or the time ran out first."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
         try:
