@@ -28,6 +28,12 @@ import sys
 import threading
 import time
 
+# How QEMU and the BMC are run against QEMU's KCS stalls (memory locked,
+# real-time priorities, one CPU), shared with scripts/run-shell.sh.
+sys.dont_write_bytecode = True  # keep the source tree clean
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from kcs_stall_measures import prefer_thread, qemu_memory_options, share_one_cpu  # noqa: E402
+
 MARK_BEGIN = "TVCASE-BEGIN-"
 MARK_END = "TVCASE-END-"
 MARK_FILE_BEGIN = "TVFILE-BEGIN-"
@@ -405,19 +411,6 @@ def wait_for_port(port_file, server, timeout):
     raise HarnessError("tolvane-bmc did not report its port within %.0f s" % timeout)
 
 
-def prefer_thread(tid, what, notes):
-    """Gives one thread (a PID names its main thread) a real-time priority
-    without passing it on to threads it creates later. The tool in the guest
-    waits only a few hundred microseconds for the BMC to take each request
-    (the KCS IBF wait), so the BMC and QEMU's main loop, which carries the
-    answer back, must not wait for a CPU behind other builds. Without the
-    privilege the run goes on at normal priority, with a note."""
-    try:
-        os.sched_setscheduler(tid, os.SCHED_FIFO | os.SCHED_RESET_ON_FORK, os.sched_param(10))
-    except (PermissionError, OSError, AttributeError) as error:
-        notes.append("%s keeps its normal priority (%s); the run may time out under load" % (what, error))
-
-
 def load_hook(path, hook_args, work_dir):
     """The hook module's BMC: an object with start() -> QEMU BMC device
     options, alive() -> None or a text saying why the BMC is gone,
@@ -613,14 +606,9 @@ def main():
                    "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
                    "-drive", "if=pflash,format=raw,file=" + vars_copy,
                    "-drive", "format=raw,file=fat:rw:" + esp] + fat_disks + bmc_devices + case_file.get("qemu_args", [])
-        # QEMU's memory locked: the kernel may page out memory left untouched for
-        # a few seconds (as this machine's proactive reclaim does), and the code
-        # that carries a KCS request to the BMC lies untouched through a six-second
-        # wait; paging it back in takes longer than the tool's IBF wait allows.
-        if os.geteuid() == 0:
-            command += ["-overcommit", "mem-lock=on"]
-        else:
-            priority_notes.append("QEMU's memory is not locked (needs root); a request after a long wait may time out")
+        # QEMU's memory locked (root only): code left untouched through a long
+        # wait in the guest, paged back in, would answer later than the tool waits.
+        command += qemu_memory_options(priority_notes)
         with open(os.path.join(work, "qemu-command.txt"), "w") as f:
             f.write(" ".join(command) + "\n")
         started = time.monotonic()
@@ -635,6 +623,10 @@ def main():
         if reader.countdown_seen.is_set() and qemu.poll() is None:
             # QEMU's threads exist by now; only the main loop thread is raised.
             prefer_thread(qemu.pid, "QEMU's main loop", priority_notes)
+            # QEMU and the BMC process (none when QEMU's own BMC answers) on one CPU.
+            bmc_process = server if server is not None else getattr(hook, "process", None)
+            share_one_cpu([qemu.pid] + ([bmc_process.pid] if bmc_process is not None else []),
+                          "QEMU and the BMC", priority_notes)
             qemu.stdin.write(b" ")
             qemu.stdin.flush()
         while time.monotonic() < deadline and qemu.poll() is None:
