@@ -7,9 +7,12 @@ request log, split by the guest's console markers), and the time per request.
     bench/linux_guest_compare.py [--build build] [--repeat N] [--scenario FILE]
                                  [--guest-env NAME=VALUE] [--json FILE]
 
-Needs the build targets tolvane-static, tolvane-bmc and event_data_files, and
-the guest's kernel files (scripts/linux-guest-deps.sh; run when the cache is
-empty). A command's exit status is reported, not judged: a tool that cannot
+A first row times the request path alone: 100 Get Device ID requests by the
+kernel device binding in one process (kernel_ipmi_probe).
+
+Needs the build targets tolvane-static, tolvane-bmc, kernel_ipmi_probe and
+event_data_files, and the guest's kernel files (scripts/linux-guest-deps.sh;
+run when the cache is empty). A command's exit status is reported, not judged: a tool that cannot
 reach the BMC yet shows few or no requests.
 """
 
@@ -29,6 +32,9 @@ COMMANDS = [
     ("SEL listing", "ipmitool sel elist", "tolvane -sel list"),
     ("FRU 0", "ipmitool fru print 0", "tolvane -fru list"),
 ]
+# The request path alone: Get Device ID 100 times by the kernel device binding
+# in one process (tests/linux/kernel_ipmi_probe.cpp).
+BASELINE = ("request path", "kernel_ipmi_probe --count 100 06 01")
 EVENT_DATA = ["MBType", "GenEvt", "SpecEvt1", "SpecEvt2", "SpecEvt3", "SpecEvt4", "SpecEvt5", "RomEN", "RomEPEX"]
 
 
@@ -50,16 +56,18 @@ def main():
     work = os.path.abspath(args.work_dir or os.path.join(build, "bench", "linux-guest-compare"))
     tolvane = os.path.join(build, "tolvane-static")
     bmc = os.path.join(build, "tolvane-bmc")
+    probe = os.path.join(build, "tests", "linux", "kernel_ipmi_probe")
     data_files = [os.path.join(build, name + ".dat") for name in EVENT_DATA]
-    for path in [tolvane, bmc] + data_files:
+    for path in [tolvane, bmc, probe] + data_files:
         if not os.path.exists(path):
-            print("bench: %s not found (build targets tolvane-static tolvane-bmc event_data_files)" % path,
+            print("bench: %s not found (build targets tolvane-static tolvane-bmc kernel_ipmi_probe "
+                  "event_data_files)" % path,
                   file=sys.stderr)
             return 2
     runner.shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
 
-    cases = []
+    cases = [{"label": BASELINE[0], "command": BASELINE[1], "run": 1}]
     for label, *commands in COMMANDS:
         for command in commands:
             for run in range(1, args.repeat + 1):
@@ -70,7 +78,7 @@ def main():
         print("bench: %s" % error, file=sys.stderr)
         return 2
     options = {"kind": "tolvane-bmc", "guest_files": files, "qemu": args.qemu, "timeout": args.timeout,
-               "tolvane": tolvane, "data_files": data_files, "bmc": bmc,
+               "tolvane": tolvane, "programs": [probe], "data_files": data_files, "bmc": bmc,
                "scenario": os.path.abspath(args.scenario) if args.scenario else None,
                "env": dict(item.partition("=")[::2] for item in args.guest_env)}
     boot = runner.run_boot(options, cases, work)
@@ -91,10 +99,10 @@ def main():
 
     print("One boot against tolvane-bmc; times from the guest's console markers (host clock), "
           "process start and exit included")
-    print("%-12s %-22s %3s %6s %6s %9s %9s %11s" % ("", "command", "run", "status", "lines", "wall s",
+    print("%-12s %-36s %3s %6s %6s %9s %9s %11s" % ("", "command", "run", "status", "lines", "wall s",
                                                      "requests", "ms/request"))
     for row in rows:
-        print("%-12s %-22s %3d %6s %6s %9s %9d %11s" % (
+        print("%-12s %-36s %3d %6s %6s %9s %9d %11s" % (
             row["what"], row["command"], row["run"], "-" if row["status"] is None else row["status"],
             "-" if row["stdout_lines"] is None else row["stdout_lines"],
             "-" if row["seconds"] is None else "%.3f" % row["seconds"], row["requests"],

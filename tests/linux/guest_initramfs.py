@@ -173,9 +173,11 @@ def init_script(cases, environment=None):
     return "\n".join(lines) + "\n"
 
 
-def build(output, guest_files, cases, tolvane=None, data_files=(), ipmitool="/usr/bin/ipmitool", environment=None):
+def build(output, guest_files, cases, tolvane=None, data_files=(), ipmitool="/usr/bin/ipmitool", environment=None,
+          programs=()):
     """Writes the initramfs to output. guest_files: the directory
-    scripts/linux-guest-deps.sh filled (busybox, the modules). Returns its size."""
+    scripts/linux-guest-deps.sh filled (busybox, the modules); programs: more
+    static programs for /bin. Returns its size."""
     archive = Archive()
     for name in ("dev", "proc", "sys", "tmp", "root", "work", "cases"):
         archive.directory(name)
@@ -193,14 +195,16 @@ def build(output, guest_files, cases, tolvane=None, data_files=(), ipmitool="/us
         numbers = "/usr/share/misc/enterprise-numbers.txt"
         if os.path.exists(numbers):
             archive.copy(numbers, numbers, 0o644)
-    if tolvane:
-        with tempfile.TemporaryDirectory() as scratch:
-            stripped = os.path.join(scratch, "tolvane")
-            # Without its debug information: a smaller archive to load.
-            if shutil.which("strip") and subprocess.run(["strip", "-o", stripped, tolvane]).returncode == 0:
-                archive.copy("bin/tolvane", stripped, 0o755)
+    named = [("tolvane", tolvane)] if tolvane else []
+    named += [(os.path.basename(path), path) for path in programs]
+    with tempfile.TemporaryDirectory() as scratch:
+        for name, path in named:
+            stripped = os.path.join(scratch, name)
+            # Without debug information: a smaller archive to load.
+            if shutil.which("strip") and subprocess.run(["strip", "-o", stripped, path]).returncode == 0:
+                archive.copy("bin/" + name, stripped, 0o755)
             else:
-                archive.copy("bin/tolvane", tolvane, 0o755)
+                archive.copy("bin/" + name, path, 0o755)
     for path in data_files:
         archive.copy("work/" + os.path.basename(path), path, 0o644)
     for index, case in enumerate(cases, 1):

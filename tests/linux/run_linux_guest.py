@@ -329,8 +329,8 @@ class Boot:
 def run_boot(options, cases, work):
     """Builds the initramfs, starts the BMC and QEMU, serves pauses, waits for
     the power-off and collects everything. options: kind, guest_files, qemu,
-    timeout, tolvane, data_files, ipmitool, env, and the BMC's (bmc, scenario,
-    peer)."""
+    timeout, tolvane, programs, data_files, ipmitool, env, and the BMC's (bmc,
+    scenario, peer)."""
     boot = Boot()
     initramfs = os.path.join(work, "initramfs.cpio")
     guest_cases = [{"command": case["command"], "pause": bool(case.get("after"))} for case in cases]
@@ -338,6 +338,7 @@ def run_boot(options, cases, work):
                                                  tolvane=options.get("tolvane"),
                                                  data_files=options.get("data_files", []),
                                                  ipmitool=options.get("ipmitool", "/usr/bin/ipmitool"),
+                                                 programs=options.get("programs", []),
                                                  environment=options.get("env"))
     results_path = os.path.join(work, "results.txt")
     bmc = create_bmc(options["kind"], work, options)
@@ -493,6 +494,8 @@ def main():
     parser.add_argument("--peer-arg", action="append", default=[],
                         help="KEY=VALUE for tests/peer/peer_bmc.py (ipmi_sim: config=DIR, emu=FILE)")
     parser.add_argument("--tolvane", help="the tool for the guest's /bin/tolvane (a static build: tolvane-static)")
+    parser.add_argument("--guest-program", action="append", default=[],
+                        help="another program for the guest's /bin (a static build; repeatable)")
     parser.add_argument("--data-file", action="append", default=[], help="a file for the guest's /work (repeatable)")
     parser.add_argument("--guest-cache", default=os.environ.get("TOLVANE_GUEST_CACHE") or os.path.join(
         os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "tolvane", "linux-guest"),
@@ -536,6 +539,7 @@ def main():
             for key, value in peer.items()}
     options = {"kind": args.kind, "guest_files": files, "qemu": args.qemu, "timeout": args.timeout,
                "tolvane": tolvane, "data_files": data_files, "ipmitool": args.ipmitool, "env": case_file.get("env"),
+               "programs": [os.path.abspath(path) for path in args.guest_program],
                "bmc": os.path.abspath(args.bmc) if args.bmc else None,
                "scenario": load_scenario(case_file, os.path.abspath(args.cases), work), "peer": peer}
     boot = run_boot(options, cases, work)
