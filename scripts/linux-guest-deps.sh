@@ -19,7 +19,8 @@
 # Prints the files directory as its last line.
 set -euo pipefail
 
-cache=${1:-${TOLVANE_GUEST_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tolvane/linux-guest}}
+home=${HOME:-$(cd ~ && pwd)}
+cache=${1:-${TOLVANE_GUEST_CACHE:-${XDG_CACHE_HOME:-$home/.cache}/tolvane/linux-guest}}
 debs="$cache/debs"
 files="$cache/files"
 modules=(ipmi_msghandler ipmi_devintf ipmi_si)

@@ -542,7 +542,11 @@ def main():
                "programs": [os.path.abspath(path) for path in args.guest_program],
                "bmc": os.path.abspath(args.bmc) if args.bmc else None,
                "scenario": load_scenario(case_file, os.path.abspath(args.cases), work), "peer": peer}
-    boot = run_boot(options, cases, work)
+    try:
+        boot = run_boot(options, cases, work)
+    except (RuntimeError, OSError) as error:  # the initramfs could not be built
+        print("harness: %s" % error, file=sys.stderr)
+        return 2
     failures = list(boot.failures)
 
     windows = case_windows(boot, len(cases))
