@@ -210,10 +210,10 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
         return Failure(KernelIpmiFailure::kSystemError,
                        Format("Error: receiving the response to %s failed: %s.", what.c_str(), std::strerror(-got)));
       }
-      // Events, commands from elsewhere, and late responses to requests given
-      // up on are dropped; the queue holds finitely many, so look again at once.
-      if (got >= 0 && (received.recv_type != IPMI_RESPONSE_RECV_TYPE || received.msgid != request.msgid)) continue;
       if (got >= 0) {
+        // Events, commands from elsewhere, and late responses to requests given
+        // up on are dropped; the queue holds finitely many, so look again at once.
+        if (received.recv_type != IPMI_RESPONSE_RECV_TYPE || received.msgid != request.msgid) continue;
         const size_t length = std::min<size_t>(received.msg.data_len, sizeof message);
         if (length == 0) {
           return Failure(KernelIpmiFailure::kNoCompletionCode,
