@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every target and runs every test tier:
 # unit, tool (host runs against the simulated BMC), uefi and peer (tolvane.efi
-# in QEMU). Then the unit and tool tiers again in three more configurations of
+# in QEMU), linux (a Linux guest in QEMU with the kernel's IPMI driver). Then
+# the unit and tool tiers again in three more configurations of
 # CMakePresets.json: Release, clang, and Debug with AddressSanitizer and UBSan;
 # and a short run of every fuzz target.
 # Warnings are errors throughout (TOLVANE_WERROR).
@@ -13,6 +14,9 @@ jobs=$(nproc)
 scripts/install-deps.sh
 # Every C++ file as .clang-format lays it out.
 scripts/check-format.sh
+# The Linux guest's kernel, IPMI modules and busybox (Debian packages, kept in
+# a cache: downloaded again only when Debian updates them).
+scripts/linux-guest-deps.sh >/dev/null
 cmake -S . -B build -DTOLVANE_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
