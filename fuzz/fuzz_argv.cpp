@@ -34,11 +34,12 @@ void CheckSelection(const Selection& selection, int argc, char* argv[]) {
     return;
   }
   const CommandForm& form = *selection.form;
-  if (argc < form.minArgc || argc > form.maxArgc) std::abort();
+  const int count = argc - 2;  // the arguments after the command word
+  if (count < form.arguments.min || count > form.arguments.max) std::abort();
   if (form.subWord.exact != nullptr && std::string(form.subWord.exact) != argv[2]) std::abort();
   for (const OperandAt& operand : form.operands) {
-    if (operand.position == 0) break;
-    if (operand.position >= argc) std::abort();
+    if (operand.kind == OperandKind::None) break;
+    if (operand.position < 1 || operand.position > count) std::abort();
   }
 }
 

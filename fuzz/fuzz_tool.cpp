@@ -50,20 +50,27 @@ std::vector<std::vector<uint8_t>> FamilyGuidSeeds() {
   return guids;
 }
 
-// The argument positions whose text comes from the input (the others are the
-// command word and an exact sub-word).
-bool FixedSubWord(const CommandForm& form, int position) { return position == 2 && form.subWord.exact != nullptr; }
+// The argument positions (from the command word) whose text comes from the
+// input: all but an exact sub-word.
+bool FixedSubWord(const CommandForm& form, int position) { return position == 1 && form.subWord.exact != nullptr; }
 
-int ArgumentCount(const CommandForm& form, unsigned extra) {
-  const long span = static_cast<long>(form.maxArgc) - form.minArgc;
-  return form.minArgc + static_cast<int>(std::min<long>(extra, std::min<long>(span, kMaxExtraArguments)));
+// How many arguments after the command word a run on the form gets.
+int CountOfArguments(const CommandForm& form, unsigned extra) {
+  const long span = static_cast<long>(form.arguments.max) - form.arguments.min;
+  return form.arguments.min + static_cast<int>(std::min<long>(extra, std::min<long>(span, kMaxExtraArguments)));
 }
 
 // A plausible operand for a seed, by what the form reads at that position.
 std::string SeedOperand(const CommandForm& form, int position) {
   for (const OperandAt& operand : form.operands) {
-    if (operand.position == 0 || operand.position > position) break;
+    if (operand.kind == OperandKind::None || operand.position > position) break;
     switch (operand.kind) {
+      case OperandKind::None:
+        break;
+      case OperandKind::Switch:
+        return "on";
+      case OperandKind::Wait:
+        return "-d";
       case OperandKind::Text:
         return "10.0.0.5";
       case OperandKind::UserName:
@@ -82,8 +89,8 @@ std::string SeedOperand(const CommandForm& form, int position) {
         return "100";
       case OperandKind::FanMode:
         return "2";
-      case OperandKind::RawOperands:
-        return position == 2 ? "06" : "01";
+      case OperandKind::RawBytes:
+        return position == 1 ? "06" : "01";
     }
   }
   return "x";
@@ -92,7 +99,7 @@ std::string SeedOperand(const CommandForm& form, int position) {
 // The operands of a shortest command line on the form.
 std::vector<std::string> SeedOperands(const CommandForm& form) {
   std::vector<std::string> operands;
-  for (int position = 2; position < form.minArgc; ++position) {
+  for (int position = 1; position <= form.arguments.min; ++position) {
     if (!FixedSubWord(form, position)) operands.push_back(SeedOperand(form, position));
   }
   return operands;
@@ -123,12 +130,13 @@ std::vector<fuzz::Input> Seeds() {
     if (selection.form == nullptr) continue;
     const int index = static_cast<int>(selection.form - table.forms);
     std::vector<std::string> operands;
-    for (size_t position = 2; position < storage.size(); ++position) {
-      if (!FixedSubWord(*selection.form, static_cast<int>(position))) operands.push_back(storage[position]);
+    // storage: the program, the command word, then the arguments from position 1.
+    const int count = static_cast<int>(storage.size()) - 2;
+    for (int position = 1; position <= count; ++position) {
+      if (!FixedSubWord(*selection.form, position)) operands.push_back(storage[static_cast<size_t>(position) + 1]);
     }
-    fuzz::Input input =
-        EncodeRun(index, operands, static_cast<unsigned>(static_cast<int>(storage.size()) - selection.form->minArgc));
-    if (selection.fru1Mode) input[1] |= kFru1Word;
+    fuzz::Input input = EncodeRun(index, operands, static_cast<unsigned>(count - selection.form->arguments.min));
+    if (selection.operands.fru1Mode) input[1] |= kFru1Word;
     seeds.push_back(input);
   }
   for (const std::vector<uint8_t>& guid : FamilyGuidSeeds()) {
@@ -151,11 +159,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const CommandTable table = AllCommandForms();
   const CommandForm& form = table.forms[input.Below(static_cast<unsigned>(table.count))];
   const uint8_t flags = input.Byte();
-  const int argc = ArgumentCount(form, input.Byte());
+  const int count = CountOfArguments(form, input.Byte());
 
+  // The command word, then the arguments: arguments[position].
   std::vector<std::string> arguments = {form.word};
   if ((flags & kFru1Word) != 0 && arguments[0] == "-fru") arguments[0] = "-fru1";
-  for (int position = 2; position < argc; ++position) {
+  for (int position = 1; position <= count; ++position) {
     arguments.push_back(FixedSubWord(form, position) ? form.subWord.exact : input.Text(kOperandLength));
   }
 
@@ -171,9 +180,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     machine.files["fru_source_index"] = fuzz::Bytes(index);
   }
   for (const OperandAt& operand : form.operands) {
-    if (operand.position == 0) break;
-    if (operand.kind == OperandKind::FileName && (flags & kOperandFile) != 0 && operand.position < argc) {
-      machine.files[arguments[operand.position - 1]] = fuzz::Bytes(input.Bytes(9000));
+    if (operand.kind == OperandKind::None) break;
+    if (operand.kind == OperandKind::FileName && (flags & kOperandFile) != 0 && operand.position <= count) {
+      machine.files[arguments[operand.position]] = fuzz::Bytes(input.Bytes(9000));
     }
   }
   fuzz::FileBytes smbiosTemplate;
