@@ -136,6 +136,25 @@ void KernelIpmiDevice::Close() {
   path_.clear();
 }
 
+bool KernelIpmiDevice::EarlierAnswered() {
+  // Whatever the driver has queued is taken now, without waiting: the late
+  // response frees the interface, anything else is dropped.
+  uint8_t message[kKernelIpmiMaxMessage];
+  while (calls_.Poll(fd_, 0) > 0) {
+    ipmi_addr from{};
+    ipmi_recv received{};
+    received.addr = reinterpret_cast<unsigned char*>(&from);
+    received.addr_len = sizeof from;
+    received.msg.data = message;
+    received.msg.data_len = sizeof message;
+    const int got = calls_.Ioctl(fd_, IPMICTL_RECEIVE_MSG_TRUNC, &received);
+    if (got == -EINTR) continue;
+    if (got < 0) break;
+    if (received.recv_type == IPMI_RESPONSE_RECV_TYPE && received.msgid == unanswered_) unanswered_ = 0;
+  }
+  return unanswered_ == 0;
+}
+
 KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data,
                                             std::span<uint8_t> response) {
   if (fd_ < 0) {
@@ -143,6 +162,12 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
     if (!opened.Ok()) return opened;
   }
   const std::string what = Format("NetFn %02Xh command %02Xh", netFn, cmd);
+  if (unanswered_ != 0 && !EarlierAnswered()) {
+    return Failure(KernelIpmiFailure::kEarlierUnanswered,
+                   Format("Error: %s not sent: the BMC has not answered an earlier request, which the kernel's IPMI "
+                          "driver still holds.",
+                          what.c_str()));
+  }
   if (data.size() > kKernelIpmiMaxMessage - 2) {
     return Failure(KernelIpmiFailure::kMessageTooLong,
                    Format("Error: %s with %zu data bytes is longer than the kernel's IPMI driver takes (%zu).",
@@ -165,6 +190,7 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
 
   const int64_t deadline = calls_.NowMs() + timeoutMs_;
   const auto timedOut = [&] {
+    unanswered_ = request.msgid;
     return Failure(KernelIpmiFailure::kTimedOut, Format("Error: no response from the BMC to %s within %s.",
                                                         what.c_str(), Duration(timeoutMs_).c_str()));
   };
@@ -214,6 +240,7 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
         // Events, commands from elsewhere, and late responses to requests given
         // up on are dropped; the queue holds finitely many, so look again at once.
         if (received.recv_type != IPMI_RESPONSE_RECV_TYPE || received.msgid != request.msgid) continue;
+        unanswered_ = 0;
         const size_t length = std::min<size_t>(received.msg.data_len, sizeof message);
         if (length == 0) {
           return Failure(KernelIpmiFailure::kNoCompletionCode,

@@ -52,14 +52,15 @@ IpmiDeviceCalls& SystemIpmiDeviceCalls();
 
 enum class KernelIpmiFailure {
   kNone,
-  kNoDevice,          // no device node: the driver's modules are not loaded
-  kPermissionDenied,  // the node exists but this user may not open it
-  kBusy,              // EBUSY: too many requests outstanding (or the BMC restarting)
-  kMessageTooLong,    // EMSGSIZE: the request does not fit the driver's message
-  kSystemError,       // any other errno, by its strerror text
-  kNoCompletionCode,  // a response with no bytes at all
-  kResponseTooLong,   // more response bytes than the caller's buffer holds
-  kTimedOut,          // no response before the deadline
+  kNoDevice,           // no device node: the driver's modules are not loaded
+  kPermissionDenied,   // the node exists but this user may not open it
+  kBusy,               // EBUSY: too many requests outstanding (or the BMC restarting)
+  kMessageTooLong,     // EMSGSIZE: the request does not fit the driver's message
+  kSystemError,        // any other errno, by its strerror text
+  kNoCompletionCode,   // a response with no bytes at all
+  kResponseTooLong,    // more response bytes than the caller's buffer holds
+  kTimedOut,           // no response before the deadline
+  kEarlierUnanswered,  // an earlier request timed out and the driver still holds it
 };
 
 struct KernelIpmiResult {
@@ -94,13 +95,21 @@ class KernelIpmiDevice {
   // Sends one request (NetFn unshifted, LUN 0) to the BMC and waits for its
   // response until the time-out; opens the default node first when no device is
   // open. Messages that are not the response to this request (events, replies
-  // to requests an earlier call gave up on) are dropped.
+  // to requests an earlier call gave up on) are dropped. After a time-out the
+  // driver still holds the request (its KCS retries can last over a minute):
+  // no further request is sent behind it, each fails at once, until the
+  // driver has handed back that request's late response.
   KernelIpmiResult Transfer(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, std::span<uint8_t> response);
 
  private:
+  // Takes what the driver has queued; true once the request that timed out has
+  // its response.
+  bool EarlierAnswered();
+
   IpmiDeviceCalls& calls_;
   int timeoutMs_;
   int fd_ = -1;
   std::string path_;
   long nextMsgId_ = 0;
+  long unanswered_ = 0;  // the msgid of a request that timed out, until its response comes
 };

@@ -165,6 +165,25 @@ TEST(KernelIpmiDevice, EachRequestGoesToTheBmcWithAFreshMsgid) {
   EXPECT_NE(driver.msgids[0], driver.msgids[1]);
 }
 
+// The driver keeps a request that timed out: nothing goes out behind it until
+// its late response has come.
+TEST(KernelIpmiDevice, NothingIsQueuedBehindARequestThatTimedOut) {
+  FakeDriver driver;
+  KernelIpmiDevice device(driver);
+  uint8_t buffer[4];
+  driver.Expect({});
+  EXPECT_EQ(device.Transfer(0x06, 0x01, {}, buffer).failure, KernelIpmiFailure::kTimedOut);
+  driver.Expect({{1, {0x00}}});  // not yet: the late response is still on its way
+  const KernelIpmiResult refused = device.Transfer(0x06, 0x01, {}, buffer);
+  EXPECT_EQ(refused.failure, KernelIpmiFailure::kEarlierUnanswered) << refused.reason;
+  EXPECT_EQ(driver.msgids.size(), 1u);
+  driver.Expect({{0, {0xFF}}, {1, {0x00, 0x42}}});  // the late response, then this request's
+  const KernelIpmiResult result = device.Transfer(0x06, 0x01, {}, buffer);
+  ASSERT_TRUE(result.Ok()) << result.reason;
+  EXPECT_EQ(driver.msgids.size(), 2u);
+  EXPECT_EQ(std::vector<uint8_t>(buffer, buffer + result.length), (std::vector<uint8_t>{0x00, 0x42}));
+}
+
 TEST(KernelIpmiDevice, OpenTakesTheFirstNodeThatExists) {
   struct Case {
     const char* name;
