@@ -80,6 +80,13 @@ PlatformFile* Opened(std::unique_ptr<PlatformFile> file) {
 }
 }  // namespace
 
+BmcPath BmcRequestPath() { return BmcPath::KcsPorts; }
+
+bool TransferMessage(uint8_t, uint8_t, std::span<const uint8_t>, std::span<uint8_t>, size_t*, const char** failure) {
+  *failure = "No message path on the fuzzing machine.";
+  return false;
+}
+
 bool BindPortAccess() {
   fuzz::Bound = Current->ports != nullptr;
   return fuzz::Bound;
@@ -158,6 +165,8 @@ bool FileClose(PlatformFile* file) {
   delete file;
   return true;
 }
+
+PlatformFile* OpenDataFile(const char* name) { return FileOpen(name, FileMode::ReadBinary); }
 
 bool FileDelete(const char* name) {
   if (name != nullptr) Current->files.erase(name);

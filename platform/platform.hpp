@@ -8,6 +8,27 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+
+// ---- The way to the BMC ----------------------------------------------------
+
+// How the platform carries one request to the BMC.
+enum class BmcPath : uint8_t {
+  KcsPorts,  // the core drives the KCS interface through the port operations below
+  Messages,  // whole requests through TransferMessage: an operating system's IPMI driver drives it
+};
+
+// The path of the next request; asked at the start of every request.
+BmcPath BmcRequestPath();
+
+// Messages: sends one request to the BMC (netFn unshifted, LUN 00b; at most
+// kMaxRequestData data bytes) and waits for its response: the completion code,
+// then the data, into response, their count in *length (at least 1). false
+// when no response came: *failure then says why in the binding's words (one
+// sentence, without the "Error: " the transport puts before it and without a
+// line end), and response and *length are not to be used.
+bool TransferMessage(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, std::span<uint8_t> response,
+                     size_t* length, const char** failure);
 
 // ---- KCS port access -------------------------------------------------------
 
@@ -56,6 +77,10 @@ bool FileSeek(PlatformFile* file, int64_t offset, SeekOrigin origin);
 int64_t FileTell(PlatformFile* file);
 // Flushes and releases the file; false when a pending write failed.
 bool FileClose(PlatformFile* file);
+// A file that ships with the tool (the event text data files), by its bare
+// name, for reading: the current directory first, then where the platform
+// keeps the tool's data (in the UEFI shell the current directory only).
+PlatformFile* OpenDataFile(const char* name);
 // Deletes the named file. true when no file of that name remains: it was
 // deleted, or there was none; false when it is still there.
 bool FileDelete(const char* name);

@@ -106,7 +106,7 @@ EventFile SpecificFileOf(uint8_t sensorType) {
 
 bool OpenEventFiles(EventFiles& files) {
   for (size_t i = 0; i < kEventFileCount; ++i) {
-    files.open[i] = FileOpen(kEventFileNames[i].name, FileMode::ReadBinary);
+    files.open[i] = OpenDataFile(kEventFileNames[i].name);
     if (files.open[i] == nullptr) {
       Printf("%s", kEventFileNames[i].openFailure);
       CloseEventFiles(files);

@@ -39,6 +39,9 @@ void PrintTransportFailure(const TransportFault& fault) {
     case TransportFailure::NoPortAccess:
       Printf("Error: %s\n", PortAccessUnavailableText());
       return;
+    case TransportFailure::MessageFailed:
+      Printf("Error: %s\n", fault.reason);
+      return;
     case TransportFailure::FrameTooLong:
       Printf("Error: KCS response is longer than %u bytes.\n", kKcsReceiveBufferSize);
       return;
@@ -58,22 +61,29 @@ uint8_t IpmiRequest(uint8_t rsAddr, uint8_t netFn, uint8_t cmd, std::span<const 
   (void)rsAddr;
   if (data.size() > kMaxRequestData) return kCcRequestDataLengthInvalid;
 
-  // The firmware's protocol instances may change between requests (a driver
-  // reconnected, a root bridge rebound), so the binding is looked up every time.
-  if (!BindPortAccess()) return Failed({TransportFailure::NoPortAccess, 0, 0});
-
-  uint8_t frame[kFrameHeaderBytes + kMaxRequestData];
-  frame[0] = static_cast<uint8_t>(netFn << kNetFnShift);
-  frame[1] = cmd;
-  CopyBytes(frame + kFrameHeaderBytes, data.data(), data.size());
-
+  // The completion code, then the data.
   uint8_t received[kKcsReceiveBufferSize];
-  uint8_t receivedCount = 0;
-  const TransportFailure failure =
-      KcsTransfer(std::span(frame, data.size() + kFrameHeaderBytes), received, &receivedCount);
-  if (failure != TransportFailure::None) return Failed({failure, 0, 0});
-  // A transfer succeeds only with a completion code, so receivedCount >= 1.
-  const uint32_t dataCount = receivedCount - 1u;
+  size_t receivedCount = 0;
+  if (BmcRequestPath() == BmcPath::Messages) {
+    const char* reason = "";
+    if (!TransferMessage(netFn, cmd, data, received, &receivedCount, &reason)) {
+      return Failed({.failure = TransportFailure::MessageFailed, .reason = reason});
+    }
+  } else {
+    // The firmware's protocol instances may change between requests (a driver
+    // reconnected, a root bridge rebound), so the binding is looked up every time.
+    if (!BindPortAccess()) return Failed({.failure = TransportFailure::NoPortAccess});
+    uint8_t frame[kFrameHeaderBytes + kMaxRequestData];
+    frame[0] = static_cast<uint8_t>(netFn << kNetFnShift);
+    frame[1] = cmd;
+    CopyBytes(frame + kFrameHeaderBytes, data.data(), data.size());
+    uint8_t count = 0;
+    const TransportFailure failure = KcsTransfer(std::span(frame, data.size() + kFrameHeaderBytes), received, &count);
+    if (failure != TransportFailure::None) return Failed({.failure = failure});
+    receivedCount = count;
+  }
+  // Either path succeeds only with a completion code, so receivedCount >= 1.
+  const auto dataCount = static_cast<uint32_t>(receivedCount - 1);
   if (dataCount > response.size()) {
     return Failed({TransportFailure::ReplyTooLong, dataCount, static_cast<uint32_t>(response.size())});
   }

@@ -16,13 +16,15 @@ enum class TransportFailure : uint8_t {
   NoCompletionCode,  // the response ended before its completion code
   FrameTooLong,      // the response is longer than the KCS receive buffer
   ReplyTooLong,      // the response has more data than the caller's buffer holds
+  MessageFailed,     // the platform's message path brought no response (its binding says why)
 };
 
-// What PrintTransportFailure needs besides the kind: the counts of ReplyTooLong.
+// What PrintTransportFailure needs besides the kind.
 struct TransportFault {
   TransportFailure failure;
-  uint32_t dataCount;  // ReplyTooLong: the data bytes the response carried
-  uint32_t room;       // ReplyTooLong: the data bytes the caller's buffer holds
+  uint32_t dataCount = 0;        // ReplyTooLong: the data bytes the response carried
+  uint32_t room = 0;             // ReplyTooLong: the data bytes the caller's buffer holds
+  const char* reason = nullptr;  // MessageFailed: the binding's sentence
 };
 
 // Prints the fault's "Error: " line (the one place that prints them).

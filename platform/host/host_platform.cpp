@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <string>
+#include <utility>
 
 #include "platform/platform.hpp"
 
@@ -18,6 +19,8 @@ namespace {
 
 PortDriver* SelectedDriver = nullptr;
 PortDriver* BoundDriver = nullptr;
+MessageDriver* SelectedMessageDriver = nullptr;
+std::string DataDirectory;
 VirtualClock* Clock = nullptr;
 bool SleepForReal = true;
 std::string* CapturedOutput = nullptr;
@@ -35,6 +38,21 @@ struct PlatformFile {
 };
 
 void SelectPortDriver(PortDriver* driver) { SelectedDriver = driver; }
+
+void SelectMessageDriver(MessageDriver* driver) { SelectedMessageDriver = driver; }
+
+void SelectDataDirectory(std::string directory) { DataDirectory = std::move(directory); }
+
+BmcPath BmcRequestPath() { return SelectedMessageDriver != nullptr ? BmcPath::Messages : BmcPath::KcsPorts; }
+
+bool TransferMessage(uint8_t netFn, uint8_t cmd, std::span<const uint8_t> data, std::span<uint8_t> response,
+                     size_t* length, const char** failure) {
+  if (SelectedMessageDriver == nullptr) {
+    *failure = "No IPMI driver is selected.";
+    return false;
+  }
+  return SelectedMessageDriver->Transfer(netFn, cmd, data, response, length, failure);
+}
 
 void SelectClock(VirtualClock* clock, bool sleepForReal) {
   Clock = clock;
@@ -118,6 +136,13 @@ bool FileClose(PlatformFile* file) {
   }
   delete file;
   return ok;
+}
+
+PlatformFile* OpenDataFile(const char* name) {
+  if (PlatformFile* file = FileOpen(name, FileMode::ReadBinary)) return file;
+  // Only a bare name is looked up among the installed data.
+  if (DataDirectory.empty() || std::string(name).find('/') != std::string::npos) return nullptr;
+  return FileOpen((DataDirectory + "/" + name).c_str(), FileMode::ReadBinary);
 }
 
 bool FileDelete(const char* name) {

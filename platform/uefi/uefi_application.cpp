@@ -56,6 +56,14 @@ void StallMicroseconds(uint32_t microseconds) {
   uefi_call_wrapper(BS->Stall, 1, static_cast<UINTN>(microseconds));
 }
 
+// In the UEFI shell the tool drives the KCS interface itself.
+BmcPath BmcRequestPath() { return BmcPath::KcsPorts; }
+
+bool TransferMessage(uint8_t, uint8_t, std::span<const uint8_t>, std::span<uint8_t>, size_t*, const char** failure) {
+  *failure = "No message path to the BMC in the UEFI shell.";
+  return false;
+}
+
 EFI_STATUS RunUefiApplication(EFI_HANDLE image, EFI_SYSTEM_TABLE* systemTable, int (*main)(int argc, char* argv[]),
                               const char* programName) {
   InitializeLib(image, systemTable);

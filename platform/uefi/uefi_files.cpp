@@ -274,3 +274,7 @@ void CloseAllFiles() {
     FileClose(&file);
   }
 }
+
+// The data files lie beside the tool on its medium: the shell's current
+// directory, where the technician runs it.
+PlatformFile* OpenDataFile(const char* name) { return FileOpen(name, FileMode::ReadBinary); }

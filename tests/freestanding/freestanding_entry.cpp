@@ -27,6 +27,11 @@ RunState Run;  // the tool's run state: zero-initialised, no constructor
 
 }  // namespace
 
+BmcPath BmcRequestPath() { return BmcPath::KcsPorts; }
+bool TransferMessage(uint8_t, uint8_t, std::span<const uint8_t>, std::span<uint8_t>, size_t*, const char** failure) {
+  *failure = "No message path in the freestanding build.";
+  return false;
+}
 bool BindPortAccess() { return false; }
 const char* PortAccessUnavailableText() { return "No KCS ports in the freestanding build."; }
 uint8_t PortRead8(uint16_t) { Exit(90); }
@@ -43,6 +48,7 @@ size_t FileWrite(PlatformFile*, const void*, size_t) { return 0; }
 bool FileSeek(PlatformFile*, int64_t, SeekOrigin) { return false; }
 int64_t FileTell(PlatformFile*) { return -1; }
 bool FileClose(PlatformFile*) { return false; }
+PlatformFile* OpenDataFile(const char*) { return nullptr; }
 bool FileDelete(const char*) { return true; }
 bool FindSmbiosTable(SmbiosTableBytes*) { return false; }
 int RunCommandLine(const char*) { return -1; }

@@ -455,7 +455,8 @@ def host_expectations(cases, tolvane, data_files, work):
     for path in data_files:
         with open(path, "rb") as source, open(os.path.join(folder, os.path.basename(path)), "wb") as target:
             target.write(source.read())
-    env = dict(os.environ, TOLVANE_VIRTUAL_CLOCK="1", TOLVANE_BMC_STATE=os.path.join(work, "host-bmc-state.json"))
+    env = dict(os.environ, TOLVANE_PORTS="simulator", TOLVANE_VIRTUAL_CLOCK="1",
+               TOLVANE_BMC_STATE=os.path.join(work, "host-bmc-state.json"))
     for index, case in enumerate(cases, 1):
         if not case.get("expect_from_host"):
             continue

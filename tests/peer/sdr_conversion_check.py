@@ -244,7 +244,8 @@ def main():
             state = os.path.join(work, "tool-state.json")
             if os.path.exists(state):
                 os.remove(state)
-            env = dict(os.environ, TOLVANE_BMC_SCENARIO=scenario, TOLVANE_BMC_STATE=state, TOLVANE_VIRTUAL_CLOCK="1")
+            env = dict(os.environ, TOLVANE_PORTS="simulator", TOLVANE_BMC_SCENARIO=scenario, TOLVANE_BMC_STATE=state,
+                       TOLVANE_VIRTUAL_CLOCK="1")
             run = subprocess.run([os.path.abspath(args.tool), "-sdr"], env=env, stdout=subprocess.PIPE, timeout=120)
             lines = run.stdout.decode().splitlines()[2:]
             if run.returncode != 0 or len(lines) != len(SENSORS):

@@ -72,7 +72,9 @@ def main():
         bin_dir = os.path.join(scratch, "bin")
         os.makedirs(run_dir)
         os.makedirs(bin_dir)
-        env = {"PATH": bin_dir, "TOLVANE_VIRTUAL_CLOCK": "1",
+        # No installed data files stand in for missing ones.
+        env = {"PATH": bin_dir, "TOLVANE_PORTS": "simulator", "TOLVANE_VIRTUAL_CLOCK": "1",
+               "TOLVANE_DATA_DIR": os.path.join(scratch, "no-installed-data"),
                "TOLVANE_BMC_STATE": os.path.join(scratch, "bmc-state.json")}
 
         # The event text data files, one "Failed to open" at a time.

@@ -349,7 +349,9 @@ def host_expectations(args, cases, scenario_file, work_dir):
     os.makedirs(files, exist_ok=True)
     place_data_files(args.data_file, cases, files)
     env = dict(os.environ)
-    env.update({"TOLVANE_VIRTUAL_CLOCK": "1", "TOLVANE_BMC_SCENARIO": scenario_file, "TOLVANE_BMC_STATE": state})
+    # The data files of the case's folder only, as in the shell: no installed ones.
+    env.update({"TOLVANE_PORTS": "simulator", "TOLVANE_VIRTUAL_CLOCK": "1", "TOLVANE_BMC_SCENARIO": scenario_file,
+                "TOLVANE_BMC_STATE": state, "TOLVANE_DATA_DIR": os.path.join(work_dir, "no-installed-data")})
     for index, case in enumerate(cases, 1):
         if not case.get("expect_from_host"):
             continue
