@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "transport/record_chain.hpp"
+
 // Storage commands, NetFn 0Ah (IPMI 2.0 section 33).
 inline constexpr uint8_t kCmdGetSdrRepositoryInfo = 0x20;
 inline constexpr uint8_t kCmdReserveSdrRepository = 0x22;
@@ -26,12 +28,8 @@ struct SdrRepository {
   // bytes past the record stay 00h.
   uint8_t recordTable[kSdrSlotCount][kSdrSlotSize];
 
-  // The records a reader may visit: recordCount bounded by the table, 0 when
-  // the count is 0 or less.
-  int VisibleRecordCount() const {
-    if (recordCount <= 0) return 0;
-    return recordCount < kSdrSlotCount ? recordCount : kSdrSlotCount;
-  }
+  // The records a reader may visit: recordCount bounded by the table.
+  int VisibleRecordCount() const { return RecordsHeld(recordCount, kSdrSlotCount); }
 };
 
 // Each returns the completion code of its exchange and prints nothing. The

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "sel/sel_commands.hpp"
+#include "transport/record_chain.hpp"
 
 inline constexpr int kSelSlotCount = 1024;
 inline constexpr size_t kSelEntrySize = 16;
@@ -21,12 +22,8 @@ struct SelLog {
   // BMC sent them.
   uint8_t entryTable[kSelSlotCount][kSelEntrySize];
 
-  // The entries a reader may visit: entryCount bounded by the table, 0 when the
-  // count is 0 or less.
-  int VisibleEntryCount() const {
-    if (entryCount <= 0) return 0;
-    return entryCount < kSelSlotCount ? entryCount : kSelSlotCount;
-  }
+  // The entries a reader may visit: entryCount bounded by the table.
+  int VisibleEntryCount() const { return RecordsHeld(entryCount, kSelSlotCount); }
 };
 
 // Each returns the completion code of its last exchange and prints nothing.

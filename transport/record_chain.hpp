@@ -20,6 +20,13 @@ struct RecordChain {
 // The next record ID, then the record.
 inline constexpr size_t kRecordChainIdBytes = 2;
 
+// The records a reader may visit: the count a repository reported, bounded by
+// the slots that hold them; 0 when the count is 0 or less.
+constexpr int RecordsHeld(int32_t reported, int slots) {
+  if (reported <= 0) return 0;
+  return reported < slots ? reported : slots;
+}
+
 // Reads count records into consecutive slots of slotSize bytes: slot i holds
 // the i-th record's bytes from its start, as far as the slot reaches, and 00h
 // after them. The next record ID is sent on as it came (FFFFh, the end,

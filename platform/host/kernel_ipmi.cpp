@@ -53,6 +53,24 @@ KernelIpmiResult OpenFailure(const char* path, int error) {
   }
 }
 
+// One message taken from the driver's queue for this user, its bytes into message.
+struct Received {
+  int result;  // the ioctl's: 0, or -errno (-EAGAIN: nothing queued)
+  int recvType;
+  long msgid;
+  size_t length;
+};
+Received ReceiveOne(IpmiDeviceCalls& calls, int fd, std::span<uint8_t> message) {
+  ipmi_addr from{};
+  ipmi_recv received{};
+  received.addr = reinterpret_cast<unsigned char*>(&from);
+  received.addr_len = sizeof from;
+  received.msg.data = message.data();
+  received.msg.data_len = static_cast<unsigned short>(message.size());
+  const int result = calls.Ioctl(fd, IPMICTL_RECEIVE_MSG_TRUNC, &received);
+  return {result, received.recv_type, received.msgid, std::min<size_t>(received.msg.data_len, message.size())};
+}
+
 std::string Duration(int ms) { return ms % 1000 == 0 ? Format("%d s", ms / 1000) : Format("%d ms", ms); }
 
 }  // namespace
@@ -141,16 +159,10 @@ bool KernelIpmiDevice::EarlierAnswered() {
   // response frees the interface, anything else is dropped.
   uint8_t message[kKernelIpmiMaxMessage];
   while (calls_.Poll(fd_, 0) > 0) {
-    ipmi_addr from{};
-    ipmi_recv received{};
-    received.addr = reinterpret_cast<unsigned char*>(&from);
-    received.addr_len = sizeof from;
-    received.msg.data = message;
-    received.msg.data_len = sizeof message;
-    const int got = calls_.Ioctl(fd_, IPMICTL_RECEIVE_MSG_TRUNC, &received);
-    if (got == -EINTR) continue;
-    if (got < 0) break;
-    if (received.recv_type == IPMI_RESPONSE_RECV_TYPE && received.msgid == unanswered_) unanswered_ = 0;
+    const Received received = ReceiveOne(calls_, fd_, message);
+    if (received.result == -EINTR) continue;
+    if (received.result < 0) break;
+    if (received.recvType == IPMI_RESPONSE_RECV_TYPE && received.msgid == unanswered_) unanswered_ = 0;
   }
   return unanswered_ == 0;
 }
@@ -225,13 +237,8 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
                      Format("Error: waiting for the response to %s failed: %s.", what.c_str(), std::strerror(-ready)));
     }
     if (ready > 0) {
-      ipmi_addr from{};
-      ipmi_recv received{};
-      received.addr = reinterpret_cast<unsigned char*>(&from);
-      received.addr_len = sizeof from;
-      received.msg.data = message;
-      received.msg.data_len = sizeof message;
-      const int got = calls_.Ioctl(fd_, IPMICTL_RECEIVE_MSG_TRUNC, &received);
+      const Received received = ReceiveOne(calls_, fd_, message);
+      const int got = received.result;
       if (got < 0 && got != -EAGAIN && got != -EINTR) {
         return Failure(KernelIpmiFailure::kSystemError,
                        Format("Error: receiving the response to %s failed: %s.", what.c_str(), std::strerror(-got)));
@@ -239,9 +246,8 @@ KernelIpmiResult KernelIpmiDevice::Transfer(uint8_t netFn, uint8_t cmd, std::spa
       if (got >= 0) {
         // Events, commands from elsewhere, and late responses to requests given
         // up on are dropped; the queue holds finitely many, so look again at once.
-        if (received.recv_type != IPMI_RESPONSE_RECV_TYPE || received.msgid != request.msgid) continue;
-        unanswered_ = 0;
-        const size_t length = std::min<size_t>(received.msg.data_len, sizeof message);
+        if (received.recvType != IPMI_RESPONSE_RECV_TYPE || received.msgid != request.msgid) continue;
+        const size_t length = received.length;
         if (length == 0) {
           return Failure(KernelIpmiFailure::kNoCompletionCode,
                          Format("Error: the BMC's response to %s has no completion code.", what.c_str()));
