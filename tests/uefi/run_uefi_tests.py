@@ -368,6 +368,21 @@ def host_expectations(args, cases, scenario_file, work_dir):
     return expectations
 
 
+def esp_drive(esp, work, as_image):
+    """FS0:'s drive: the ESP folder through QEMU's vvfat, or, for a case file
+    with "esp_image": true, a raw FAT volume of its files (mkfs.fat, mcopy), on
+    which the shell can set file attributes (vvfat cannot hold a read-only
+    file). What the boot writes there is not read back: cases show files with
+    'type' on the console."""
+    if not as_image:
+        return "format=raw,file=fat:rw:" + esp
+    image = os.path.join(work, "esp.img")
+    subprocess.run(["mkfs.fat", "-C", "-F", "16", image, "32768"], check=True, stdout=subprocess.DEVNULL)
+    entries = [os.path.join(esp, name) for name in sorted(os.listdir(esp))]
+    subprocess.run(["mcopy", "-s", "-i", image] + entries + ["::/"], check=True)
+    return "format=raw,file=" + image
+
+
 def build_fat_disks(volumes, work):
     """Raw FAT volumes (no partition table) beside the ESP, for cases that need
     what vvfat cannot give: file attributes set beforehand, a volume with no
@@ -568,6 +583,7 @@ def main():
         return 1
 
     try:
+        fs0 = esp_drive(esp, work, case_file.get("esp_image", False))
         fat_disks = build_fat_disks(case_file.get("fat_disks", []), work)
     except (OSError, subprocess.CalledProcessError) as error:
         print("harness: cannot build the FAT volumes (dosfstools and mtools): %s" % error, file=sys.stderr)
@@ -607,7 +623,7 @@ def main():
                    "-no-reboot", "-net", "none",
                    "-drive", "if=pflash,format=raw,readonly=on,file=" + args.ovmf_code,
                    "-drive", "if=pflash,format=raw,file=" + vars_copy,
-                   "-drive", "format=raw,file=fat:rw:" + esp] + fat_disks + bmc_devices + case_file.get("qemu_args", [])
+                   "-drive", fs0] + fat_disks + bmc_devices + case_file.get("qemu_args", [])
         # QEMU's memory locked (root only): code left untouched through a long
         # wait in the guest, paged back in, would answer later than the tool waits.
         command += qemu_memory_options(priority_notes)
