@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ clang clang-format make python3
+  cmake g++ clang clang-format make python3 groff-base
   libgtest-dev libbenchmark-dev nlohmann-json3-dev
   gnu-efi ovmf qemu-system-x86 mtools dosfstools openipmi ipmitool freeipmi-tools
 )

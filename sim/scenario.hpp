@@ -1,5 +1,5 @@
 // What a simulated BMC starts from: its state and the faults it injects. Kept in
-// JSON files (see scenarios/ and the README) and written back by the host tool so
+// JSON files (see scenarios/ and docs/simulator.md) and written back by the host tool so
 // that the BMC's state lasts from one run to the next.
 #pragma once
 

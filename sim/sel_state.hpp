@@ -38,6 +38,6 @@ struct SelState {
 SelState DefaultSelState();
 
 // "sel": {"capacity", "time", "lastAddTime", "lastEraseTime", "operationSupport",
-// "boardId", "entries": [...], "fillTo"}; see the README.
+// "boardId", "entries": [...], "fillTo"}; see docs/simulator.md.
 void ReadSelState(const nlohmann::json& object, SelState* sel, JsonReader& read);
 nlohmann::json SelStateToJson(const SelState& sel);
