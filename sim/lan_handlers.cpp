@@ -83,5 +83,10 @@ void ReadLanState(const nlohmann::json& object, LanState* lan, JsonReader& read)
 nlohmann::json LanStateToJson(const LanState& lan) {
   nlohmann::json object = nlohmann::json::object();
   for (const auto& [selector, bytes] : lan.parameters) object[ByteText(selector)] = HexBytesText(bytes);
+  // A default parameter the BMC does not support is written as null, so that a
+  // state read back does not regain it from the defaults.
+  for (const auto& [selector, bytes] : DefaultLanState().parameters) {
+    if (lan.parameters.count(selector) == 0) object[ByteText(selector)] = nullptr;
+  }
   return object;
 }

@@ -27,7 +27,8 @@ TEST(Scenario, RoundTripsThroughJson) {
   const Scenario s = Parse(R"({
       "completionCodes": [{"netFn": "06", "cmd": 1, "nth": 2, "code": "C1"}, {"code": "D5", "data": "01 0A"}],
       "kcs": {"onTransfer": 3, "ibfHoldReads": 7, "forceStateAt": "writeEnd", "forcedState": "idle",
-              "leadingZeroBytes": 1, "obfLateReads": 9, "obfLateAfterByte": 4, "responseFrame": "1C 01"}})",
+              "leadingZeroBytes": 1, "obfLateReads": 9, "obfLateAfterByte": 4, "responseFrame": "1C 01"},
+      "lan": {"0A": null}})",
                            &error);
   Scenario back;
   ASSERT_TRUE(ScenarioFromJson(ScenarioToJson(s), &back, &error)) << error;
@@ -43,6 +44,8 @@ TEST(Scenario, RoundTripsThroughJson) {
   EXPECT_EQ(back.kcs.responseFrame, (std::vector<uint8_t>{0x1C, 0x01}));
   EXPECT_EQ(back.kcs.obfLateReads, 9u);
   EXPECT_EQ(back.kcs.obfLateAfterByte, 4u);
+  // A parameter the BMC does not support stays unsupported.
+  EXPECT_EQ(back.state.lan.parameters.count(0x0A), 0u);
 }
 
 TEST(Scenario, MalformedValuesAreNamed) {
