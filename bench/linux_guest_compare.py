@@ -8,7 +8,11 @@ request log, split by the guest's console markers), and the time per request.
                                  [--guest-env NAME=VALUE] [--json FILE]
 
 A first row times the request path alone: 100 Get Device ID requests by the
-kernel device binding in one process (kernel_ipmi_probe).
+kernel device binding in one process (kernel_ipmi_probe). The BMC holds the
+built-in scenario with its SEL repeated to 1024 entries (unless --scenario);
+the "SEL raw" rows send the same 1024 Get SEL Entry requests from both
+programs, so their times per request compare like with like, while the
+listings send what each program needs (ipmitool more requests per entry).
 
 Needs the build targets tolvane-static, tolvane-bmc, kernel_ipmi_probe and
 event_data_files, and the guest's kernel files (scripts/linux-guest-deps.sh;
