@@ -8,7 +8,11 @@ request log, split by the guest's console markers), and the time per request.
                                  [--guest-env NAME=VALUE] [--json FILE]
 
 A first row times the request path alone: 100 Get Device ID requests by the
-kernel device binding in one process (kernel_ipmi_probe).
+kernel device binding in one process (kernel_ipmi_probe). The BMC holds the
+built-in scenario with its SEL repeated to 1024 entries (unless --scenario);
+the "SEL raw" rows send the same 1024 Get SEL Entry requests from both
+programs, so their times per request compare like with like, while the
+listings send what each program needs (ipmitool more requests per entry).
 
 Needs the build targets tolvane-static, tolvane-bmc, kernel_ipmi_probe and
 event_data_files, and the guest's kernel files (scripts/linux-guest-deps.sh;
@@ -30,11 +34,16 @@ import run_linux_guest as runner  # noqa: E402
 COMMANDS = [
     ("SDR listing", "ipmitool sdr elist", "tolvane -sdr"),
     ("SEL listing", "ipmitool sel elist", "tolvane -sel list"),
+    # The same requests from both: Get SEL Entry of record 1 to 1024, whole,
+    # without decoding (ipmitool in one process: its batch mode).
+    ("SEL raw", "ipmitool exec sel-raw.txt", "tolvane -sel raw"),
     ("FRU 0", "ipmitool fru print 0", "tolvane -fru list"),
 ]
 # The request path alone: Get Device ID 100 times by the kernel device binding
 # in one process (tests/linux/kernel_ipmi_probe.cpp).
 BASELINE = ("request path", "kernel_ipmi_probe --count 100 06 01")
+# The built-in BMC with a log of 1024 entries (its seven repeated in order).
+DEFAULT_SCENARIO = {"sel": {"capacity": 2000, "fillTo": 1024}}
 EVENT_DATA = ["MBType", "GenEvt", "SpecEvt1", "SpecEvt2", "SpecEvt3", "SpecEvt4", "SpecEvt5", "RomEN", "RomEPEX"]
 
 
@@ -43,7 +52,8 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--work-dir", help="default: BUILD/bench/linux-guest-compare")
     parser.add_argument("--repeat", type=int, default=1, help="runs of each command in the boot")
-    parser.add_argument("--scenario", help="tolvane-bmc's scenario (default: built in)")
+    parser.add_argument("--scenario", help="tolvane-bmc's scenario (default: the built-in one with its SEL "
+                        "repeated to 1024 entries)")
     parser.add_argument("--guest-env", action="append", default=[], help="NAME=VALUE exported in the guest")
     parser.add_argument("--guest-cache", default=os.environ.get("TOLVANE_GUEST_CACHE") or os.path.join(
         os.environ.get("XDG_CACHE_HOME") or os.path.expanduser("~/.cache"), "tolvane", "linux-guest"))
@@ -66,6 +76,17 @@ def main():
             return 2
     runner.shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
+    scenario = os.path.abspath(args.scenario) if args.scenario else os.path.join(work, "scenario.json")
+    if not args.scenario:
+        with open(scenario, "w") as f:
+            json.dump(DEFAULT_SCENARIO, f)
+
+    # ipmitool's batch of Get SEL Entry requests (the default scenario's record IDs).
+    batch = os.path.join(work, "sel-raw.txt")
+    with open(batch, "w") as f:
+        for record in range(1, 1025):
+            f.write("raw 0x0a 0x43 0x00 0x00 0x%02x 0x%02x 0x00 0xff\n" % (record & 0xFF, record >> 8))
+    data_files.append(batch)
 
     cases = [{"label": BASELINE[0], "command": BASELINE[1], "run": 1}]
     for label, *commands in COMMANDS:
@@ -79,7 +100,7 @@ def main():
         return 2
     options = {"kind": "tolvane-bmc", "guest_files": files, "qemu": args.qemu, "timeout": args.timeout,
                "tolvane": tolvane, "programs": [probe], "data_files": data_files, "bmc": bmc,
-               "scenario": os.path.abspath(args.scenario) if args.scenario else None,
+               "scenario": scenario,
                "env": dict(item.partition("=")[::2] for item in args.guest_env)}
     boot = runner.run_boot(options, cases, work)
     per_case, before, _ = runner.attribute_requests(boot.log or [], runner.case_windows(boot, len(cases)))

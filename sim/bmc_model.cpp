@@ -9,7 +9,8 @@ namespace {
 
 // Every group of commands the BMC implements.
 std::span<const HandlerEntry> (*const kHandlerTables[])() = {
-    AppHandlers, LanHandlers, ControllerHandlers, UserHandlers, SdrHandlers, SelHandlers, SensorHandlers, FruHandlers,
+    AppHandlers, InterfaceHandlers, LanHandlers,    ControllerHandlers, UserHandlers,
+    SdrHandlers, SelHandlers,       SensorHandlers, FruHandlers,
 };
 
 const HandlerEntry* FindHandler(uint8_t netFn, uint8_t cmd) {

@@ -170,6 +170,7 @@ void ReadControllerState(const nlohmann::json& object, ControllerState* controll
     read.Unsigned(restart, "seconds", &controller->restartSeconds);
     read.Bool(restart, "neverEnds", &controller->restartNeverEnds);
   }
+  read.Byte(object, "globalEnables", &controller->globalEnables);
 }
 
 nlohmann::json ControllerStateToJson(const ControllerState& controller) {
@@ -180,5 +181,6 @@ nlohmann::json ControllerStateToJson(const ControllerState& controller) {
       {"oemFirmwareVersion", HexBytesText(controller.oemFirmwareVersion)},
       {"fan", {{"mode", controller.fanMode}, {"supportedModes", HexBytesText(controller.fanSupportedModes)}}},
       {"restart", {{"seconds", controller.restartSeconds}, {"neverEnds", controller.restartNeverEnds}}},
+      {"globalEnables", HexBytesText(std::span<const uint8_t>(&controller.globalEnables, 1))},
   };
 }

@@ -22,11 +22,15 @@ struct ControllerState {
   // seconds of simulated time, or never again.
   unsigned restartSeconds = 30;
   bool restartNeverEnds = false;
+  // BMC Global Enables (IPMI 2.0 section 22.1): bit 0 receive message queue
+  // interrupt, 1 event message buffer full interrupt, 2 event message buffer,
+  // 3 system event logging. The host's driver sets them as it starts.
+  uint8_t globalEnables = 0x08;
 };
 
 ControllerState DefaultControllerState();
 // "controller": {"channelAuth": {"extendedCapabilities": true, "ipmi20Connections": true},
 //   "oemFirmwareVersion": "01 00 00 00 ...", "fan": {"mode": 0, "supportedModes": "1F"},
-//   "restart": {"seconds": 30, "neverEnds": false}}
+//   "restart": {"seconds": 30, "neverEnds": false}, "globalEnables": "08"}
 void ReadControllerState(const nlohmann::json& object, ControllerState* controller, JsonReader& read);
 nlohmann::json ControllerStateToJson(const ControllerState& controller);

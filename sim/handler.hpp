@@ -40,6 +40,7 @@ inline IpmiReply Refuse(uint8_t completionCode) { return IpmiReply{completionCod
 
 // The tables, each defined beside the state it serves.
 std::span<const HandlerEntry> AppHandlers();
+std::span<const HandlerEntry> InterfaceHandlers();
 std::span<const HandlerEntry> LanHandlers();
 std::span<const HandlerEntry> ControllerHandlers();
 std::span<const HandlerEntry> UserHandlers();

@@ -85,6 +85,10 @@ std::span<const HandlerEntry> SdrHandlers() { return kSdrHandlers; }
 
 void ReadSdrState(const nlohmann::json& object, SdrState* sdr, JsonReader& read) {
   if (!object.is_object()) return read.Fail("sdr", "an object with \"records\" and \"sensors\"");
+  unsigned reservation = sdr->reservationId;
+  read.Unsigned(object, "reservationId", &reservation);
+  if (reservation > 0xFFFF) return read.Fail("reservationId", "at most 65535");
+  sdr->reservationId = static_cast<uint16_t>(reservation);
   if (object.contains("records")) {
     const nlohmann::json& records = object.at("records");
     if (!records.is_array()) return read.Fail("records", "an array of records");
@@ -126,5 +130,5 @@ nlohmann::json SdrStateToJson(const SdrState& sdr) {
     if (sensor.thresholds) entry["thresholds"] = HexBytesText(*sensor.thresholds);
     sensors.push_back(entry);
   }
-  return {{"records", records}, {"sensors", sensors}};
+  return {{"records", records}, {"sensors", sensors}, {"reservationId", sdr.reservationId}};
 }

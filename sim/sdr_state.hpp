@@ -24,7 +24,8 @@ struct SdrState {
   // Whole records in repository order, each from its record ID (bytes 0-1, LS
   // first) on: the 5-byte header and the record body.
   std::vector<std::vector<uint8_t>> records;
-  // The current reservation; 0 until Reserve SDR Repository was asked.
+  // The current reservation; 0 until Reserve SDR Repository was asked. Kept with
+  // the rest of the state, as for the SEL.
   uint16_t reservationId = 0;
   // The sensors, by number (the first of a number answers).
   std::vector<SimSensor> sensors;
@@ -34,7 +35,7 @@ struct SdrState {
 // processor, an OEM sensor, a compact record and a controller locator.
 SdrState DefaultSdrState();
 
-// "sdr": {"records": [RECORD, ...], "sensors": [SENSOR, ...]}
+// "sdr": {"records": [RECORD, ...], "sensors": [SENSOR, ...], "reservationId": 0}
 // A RECORD is either the whole record in hexadecimal ("01 00 51 12 ...": any
 // type, compact and locator records, malformed ones) or a full sensor record
 // described by its fields, which also defines the sensor behind it:

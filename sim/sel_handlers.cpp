@@ -293,6 +293,11 @@ void ReadSelState(const json& object, SelState* sel, JsonReader& read) {
   sel->lastAddTime = lastAdd;
   sel->lastEraseTime = lastErase;
   read.Byte(object, "operationSupport", &sel->operationSupport);
+  unsigned reservation = sel->reservationId;
+  read.Unsigned(object, "reservationId", &reservation);
+  if (reservation > 0xFFFF) return read.Fail("reservationId", "at most 65535");
+  sel->reservationId = static_cast<uint16_t>(reservation);
+  read.Bool(object, "reservationValid", &sel->reservationValid);
   if (object.contains("boardId")) {
     if (object.at("boardId").is_null()) {
       sel->boardId.reset();
@@ -336,6 +341,8 @@ json SelStateToJson(const SelState& sel) {
           {"lastAddTime", sel.lastAddTime},
           {"lastEraseTime", sel.lastEraseTime},
           {"operationSupport", ByteText(sel.operationSupport)},
+          {"reservationId", sel.reservationId},
+          {"reservationValid", sel.reservationValid},
           {"boardId", sel.boardId ? json(HexBytesText(*sel.boardId)) : json(nullptr)},
           {"entries", entries}};
 }

@@ -26,7 +26,9 @@ struct SelState {
   // Get SEL Info operation support: 01h Get SEL Allocation Info, 02h Reserve SEL
   // (each answers C1h without its bit).
   uint8_t operationSupport = 0x03;
-  // The last reservation given out; a Clear SEL cancels it.
+  // The last reservation given out; a Clear SEL cancels it. Kept with the rest
+  // of the state, so that the host tool's next run continues the count as a
+  // BMC that keeps running does.
   uint16_t reservationId = 0;
   bool reservationValid = false;
   // The reply of the OEM board identifier request (NetFn 30h, command 21h);
@@ -38,6 +40,7 @@ struct SelState {
 SelState DefaultSelState();
 
 // "sel": {"capacity", "time", "lastAddTime", "lastEraseTime", "operationSupport",
+// "reservationId", "reservationValid",
 // "boardId", "entries": [...], "fillTo"}; see docs/simulator.md.
 void ReadSelState(const nlohmann::json& object, SelState* sel, JsonReader& read);
 nlohmann::json SelStateToJson(const SelState& sel);

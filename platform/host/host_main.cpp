@@ -19,6 +19,9 @@
 //                         or ~/.local/state/tolvane/bmc-state.json)
 //   TOLVANE_BMC_SCENARIO  the scenario a new state starts from (default: built in)
 //   TOLVANE_VIRTUAL_CLOCK=1  stalls advance simulated time without sleeping
+//   TOLVANE_BMC_REQUEST_LOG=FILE  every request the simulated BMC received in this
+//                         run is appended to FILE, one "NN CC DD ..." line each
+//                         (NetFn, command, data in hexadecimal)
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -155,6 +158,16 @@ void SaveBmc(const std::string& statePath, SimulatedBmc& bmc) {
   }
 }
 
+void AppendRequestLog(const std::string& path, const BmcModel& bmc) {
+  std::FILE* log = std::fopen(path.c_str(), "a");
+  if (log == nullptr) {
+    std::fprintf(stderr, "tolvane: cannot append to %s\n", path.c_str());
+    return;
+  }
+  for (const IpmiMessage& request : bmc.RequestLog()) std::fprintf(log, "%s\n", RequestText(request).c_str());
+  std::fclose(log);
+}
+
 int RunOnSimulator(int argc, char* argv[]) {
   std::string statePath = Environment("TOLVANE_BMC_STATE");
   if (statePath.empty()) statePath = DefaultStatePath();
@@ -164,6 +177,8 @@ int RunOnSimulator(int argc, char* argv[]) {
   bmc->Attach(/*sleepForReal=*/Environment("TOLVANE_VIRTUAL_CLOCK") != "1");
   const int status = ToolMain(argc, argv, Run);
   SaveBmc(statePath, *bmc);
+  const std::string requestLog = Environment("TOLVANE_BMC_REQUEST_LOG");
+  if (!requestLog.empty()) AppendRequestLog(requestLog, bmc->Model());
   return status;
 }
 

@@ -52,6 +52,9 @@ constexpr int kPollTimeoutMs = 1;  // stay awake between requests (see above)
 // connection gets a control frame that changes nothing (clear attention).
 constexpr int64_t kKeepWarmIntervalNs = 5'000'000;
 constexpr size_t kReceiveChunk = 4096;
+// BMC Global Enables bits 0 and 1: the receive message queue and event message
+// buffer full interrupts.
+constexpr uint8_t kInterruptEnables = 0x03;
 
 struct Options {
   std::string scenarioFile;
@@ -433,6 +436,7 @@ int main(int argc, char** argv) {
   alignas(cmsghdr) char control[256];
   int client = -1;
   int64_t lastClockNs = MonotonicNs();
+  bool interruptsAnnounced = false;  // QEMU's interface starts with its interrupt off
 
   auto closeClient = [&] {
     if (client >= 0) close(client);
@@ -512,6 +516,15 @@ int main(int argc, char** argv) {
         lastClockNs += ((now - lastClockNs) / 1000) * 1000;
 
         std::optional<std::vector<uint8_t>> response = bmc.HandleFrame(request.kcsFrame);
+        // The host's driver turns the interface's interrupt on and off through
+        // the BMC Global Enables; QEMU raises it only once told. Told before the
+        // answer, so that the answer itself already interrupts.
+        const bool interrupts = (bmc.State().controller.globalEnables & kInterruptEnables) != 0;
+        if (interrupts != interruptsAnnounced) {
+          const uint8_t irq[] = {interrupts ? vmcodec::kCtlEnableIrq : vmcodec::kCtlDisableIrq};
+          SendAll(client, vmcodec::EncodeControl(irq));
+          interruptsAnnounced = interrupts;
+        }
         if (response) {
           // QEMU matches the answer to its request by seq: echo it unchanged.
           std::vector<uint8_t> wire = vmcodec::EncodeMessage(request.seq, *response);
@@ -538,6 +551,7 @@ int main(int argc, char** argv) {
         // One QEMU at a time: a new connection is QEMU reconnecting.
         closeClient();
         client = accepted;
+        interruptsAnnounced = false;
         ++counters.connections;
         int one = 1;
         setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);

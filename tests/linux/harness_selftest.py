@@ -56,6 +56,25 @@ class Results(unittest.TestCase):
                 self.assertIn(words, problems[0])
 
 
+class Comparisons(unittest.TestCase):
+    def test_ipmitool_commands_follow_their_case(self):
+        cases = [{"name": "a", "command": "tolvane -ver"},
+                 {"name": "b", "command": "tolvane -sel info",
+                  "compare": [{"ipmitool": "sel info"}, {"ipmitool": "sel elist"}]},
+                 {"name": "c", "command": "tolvane"}]
+        commands, places = runner.guest_commands(cases)
+        self.assertEqual([c["command"] for c in commands],
+                         ["tolvane -ver", "tolvane -sel info", "ipmitool sel info", "ipmitool sel elist", "tolvane"])
+        self.assertEqual(places, [(1, []), (2, [3, 4]), (5, [])])
+        result = {"stdout": b"00 01 \n", "stderr": b"", "status": 0}
+        ipmitool = {"stdout": b" 00 02\n", "stderr": b"", "status": 0}
+        check = {"compare": [{"ipmitool": "raw 6 1", "same_bytes_as_output": True}, {"ipmitool": "sel info"}]}
+        problems = runner.compare_in_guest(check, result, [ipmitool, None])
+        self.assertEqual(len(problems), 2, problems)
+        self.assertIn("the tool printed 00 01", problems[0])
+        self.assertIn("did not run", problems[1])
+
+
 class Requests(unittest.TestCase):
     def test_split_by_the_case_markers(self):
         log = [{"t_mono_us": t * 1000000, "request": text} for t, text in

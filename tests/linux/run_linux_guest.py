@@ -15,20 +15,41 @@ The BMC behind QEMU's KCS device (isa-ipmi-kcs at 0CA2h) is one of:
                list reads it back over LAN with ipmitool while the guest waits
 
 Case file (JSON): {"cases": [...], "scenario": {...} | "FILE" (tolvane-bmc
-only), "env": {"NAME": "value"} (exported in the guest)}; a case:
+only), "qemu_sdr": ["01 00 51 ...", ...] (qemu only: the records QEMU's BMC
+holds in its SDR repository, in hexadecimal; default: QEMU's own), "env":
+{"NAME": "value"} (exported in the guest)}; a case:
   name, command      a shell command line, run in /work (the event text data
                      files are there)
   status             the exit status expected
   expect             stdout, exactly; or expect_from_host: true, the stdout
                      of the same tolvane command line run on this machine
+                     against the simulated BMC with the case file's scenario
+                     (see "Host runs" below)
   expect_pattern     a regular expression stdout must match (multi-line)
   expect_stderr      stderr, exactly (default: nothing on stderr)
   stderr_pattern     instead: a regular expression stderr must match
   bmc_requests       the requests (NetFn Cmd Data, hex) tolvane-bmc receives
-                     during the case, in order
+                     during the case, in order; or bmc_requests_from_host:
+                     true, those the simulated BMC received in the host run
   min_bmc_requests   at least this many requests during the case
   after              checks of the BMC from outside after the case (ipmi_sim;
                      the keys of tests/peer/peer_bmc.py)
+  compare            checks against ipmitool in the same guest: each
+                     {"ipmitool": ARGS, ...} runs "ipmitool ARGS" right after
+                     the case (through /dev/ipmi0, as the tool did) and
+                     compares its output with the case's by the keys of
+                     tests/peer/peer_bmc.py (same_bytes_as_output,
+                     same_values, contains, fields, status, ...)
+
+Host runs: the cases with expect_from_host or bmc_requests_from_host run on
+this machine first, in case order, against one simulated BMC that keeps its
+state from run to run (TOLVANE_PORTS=simulator, a virtual clock), started
+from the case file's scenario -- the one tolvane-bmc serves in the boot. The
+command must be a tolvane command line; NAME=value words before it set the
+guest's environment only (the host run always uses the simulated BMC). A case
+that changes the BMC without a host run (or an ipmitool command that takes a
+reservation) puts the two BMCs out of step: keep such cases after the last
+case compared with the host.
 
 Only the Python standard library is used. Every process started here is ended
 here, by its own PID.
@@ -105,9 +126,10 @@ def describe_difference(expected, actual):
         len(expected_lines), len(actual_lines), expected[-80:], actual[-80:])
 
 
-def check_case(case, result, expected_stdout, requests):
+def check_case(case, result, expected_stdout, requests, expected_requests=None):
     """Problems found for one case, as readable lines (empty: passed).
-    requests: what tolvane-bmc received during the case, or None (another BMC)."""
+    requests: what tolvane-bmc received during the case, or None (another BMC);
+    expected_requests: the case's bmc_requests, or the host run's."""
     if result is None:
         return ["no result for this case on the results port (the guest did not finish it)"]
     problems = []
@@ -124,11 +146,46 @@ def check_case(case, result, expected_stdout, requests):
             problems.append("stderr %r does not match %s" % (stderr[:300], case["stderr_pattern"]))
     elif stderr != case.get("expect_stderr", ""):
         problems.append("stderr differs:\n" + describe_difference(case.get("expect_stderr", ""), stderr))
-    if "bmc_requests" in case and requests != case["bmc_requests"]:
-        problems.append("the BMC received %s, expected %s" % (requests, case["bmc_requests"]))
+    if expected_requests is None:
+        expected_requests = case.get("bmc_requests")
+    if expected_requests is not None and requests != expected_requests:
+        problems.append("the BMC received %s, expected %s" % (requests, expected_requests))
     if "min_bmc_requests" in case and requests is not None and len(requests) < case["min_bmc_requests"]:
         problems.append("the BMC received %d requests, expected at least %d" % (len(requests),
                                                                              case["min_bmc_requests"]))
+    return problems
+
+
+def guest_commands(cases):
+    """The command lines the guest runs, in order: each case's own, then one
+    "ipmitool ARGS" per check of its compare list. Returns them (the case
+    itself for its own command) and, per case, the number of its own command
+    and those of its comparisons (from 1)."""
+    commands, places = [], []
+    for case in cases:
+        commands.append(case)
+        own = len(commands)
+        compared = []
+        for check in case.get("compare", []):
+            commands.append({"name": "%s: ipmitool %s" % (case["name"], check["ipmitool"]),
+                             "command": "ipmitool " + check["ipmitool"]})
+            compared.append(len(commands))
+        places.append((own, compared))
+    return commands, places
+
+
+def compare_in_guest(case, result, ipmitool_results):
+    """Problems of a case's compare list, given the case's result and those of
+    the ipmitool commands run after it (None: not run)."""
+    import peer_bmc  # tests/peer: the checks shared with the peer tier
+    problems = []
+    output = result["stdout"].decode("utf-8", "replace") if result else ""
+    for check, run in zip(case.get("compare", []), ipmitool_results):
+        if run is None:
+            problems.append("ipmitool %s did not run in the guest" % check["ipmitool"])
+            continue
+        text = (run["stdout"] + run["stderr"]).decode("utf-8", "replace")
+        problems += peer_bmc.compare_check(check, run["status"], text, output)
     return problems
 
 
@@ -446,30 +503,46 @@ def case_windows(boot, count):
     return windows
 
 
-def host_expectations(cases, tolvane, data_files, work):
-    """The stdout of the host run of every case with expect_from_host (a tolvane
-    command line that needs no BMC, such as the usage text)."""
+ASSIGNMENT_RE = re.compile(r"^[A-Za-z_][A-Za-z0-9_]*=")
+
+
+def host_expectations(cases, tolvane, data_files, work, scenario=None):
+    """The host run of every case with expect_from_host or
+    bmc_requests_from_host (see "Host runs" above): case number -> (stdout,
+    the requests the simulated BMC received)."""
     expectations = {}
     folder = os.path.join(work, "host")
     os.makedirs(folder, exist_ok=True)
     for path in data_files:
         with open(path, "rb") as source, open(os.path.join(folder, os.path.basename(path)), "wb") as target:
             target.write(source.read())
+    request_log = os.path.join(work, "host-requests.txt")
+    # The data files of the folder only (as in the guest's /work), never installed ones.
     env = dict(os.environ, TOLVANE_PORTS="simulator", TOLVANE_VIRTUAL_CLOCK="1",
-               TOLVANE_BMC_STATE=os.path.join(work, "host-bmc-state.json"))
+               TOLVANE_BMC_STATE=os.path.join(work, "host-bmc-state.json"),
+               TOLVANE_DATA_DIR=os.path.join(work, "no-installed-data"), TOLVANE_BMC_REQUEST_LOG=request_log)
+    env.pop("TOLVANE_BMC_SCENARIO", None)
+    if scenario:
+        env["TOLVANE_BMC_SCENARIO"] = scenario
     for index, case in enumerate(cases, 1):
-        if not case.get("expect_from_host"):
+        if not (case.get("expect_from_host") or case.get("bmc_requests_from_host")):
             continue
         words = shlex.split(case["command"])
+        while words and ASSIGNMENT_RE.match(words[0]):
+            words.pop(0)  # the guest's environment for this command
         if not words or words[0] != "tolvane" or not tolvane:
-            raise HarnessError("case %d (%s): expect_from_host needs a tolvane command line and --tolvane"
+            raise HarnessError("case %d (%s): a host run needs a tolvane command line and --tolvane"
                                % (index, case["name"]))
+        with open(request_log, "w"):
+            pass
         run = subprocess.run([tolvane] + words[1:], cwd=folder, env=env, stdout=subprocess.PIPE,
                              stderr=subprocess.DEVNULL, timeout=60)
         if run.returncode != case["status"]:
             raise HarnessError("case %d (%s): the host run exits %d, the case expects %d"
                                % (index, case["name"], run.returncode, case["status"]))
-        expectations[index] = run.stdout.decode("utf-8", "replace")
+        with open(request_log) as f:
+            requests = f.read().splitlines()
+        expectations[index] = (run.stdout.decode("utf-8", "replace"), requests)
     return expectations
 
 
@@ -511,7 +584,8 @@ def main():
         case_file = json.load(f)
     cases = case_file["cases"]
     for index, case in enumerate(cases, 1):
-        if ("bmc_requests" in case or "min_bmc_requests" in case) and args.kind != "tolvane-bmc":
+        if (any(key in case for key in ("bmc_requests", "min_bmc_requests", "bmc_requests_from_host"))
+                and args.kind != "tolvane-bmc"):
             print("harness: case %d (%s) counts requests, which only tolvane-bmc logs" % (index, case["name"]),
                   file=sys.stderr)
             return 2
@@ -528,9 +602,10 @@ def main():
     os.makedirs(work)
     data_files = [os.path.abspath(path) for path in args.data_file]
     tolvane = os.path.abspath(args.tolvane) if args.tolvane else None
+    scenario = load_scenario(case_file, os.path.abspath(args.cases), work)
     try:
         files = guest_files(args.guest_cache, args.deps_script)
-        expectations = host_expectations(cases, tolvane, data_files, work)
+        expectations = host_expectations(cases, tolvane, data_files, work, scenario)
     except (HarnessError, subprocess.SubprocessError, OSError) as error:
         print("harness: %s" % error, file=sys.stderr)
         return 2
@@ -538,27 +613,39 @@ def main():
     # ipmi_sim runs in its own folder: paths given relative to here must stay valid.
     peer = {key: os.path.abspath(value) if key in ("config", "emu") and os.path.exists(value) else value
             for key, value in peer.items()}
+    if case_file.get("qemu_sdr"):
+        if args.kind != "qemu":
+            print("harness: qemu_sdr is for --kind qemu", file=sys.stderr)
+            return 2
+        peer["sdrfile"] = os.path.join(work, "qemu-sdr.bin")
+        with open(peer["sdrfile"], "wb") as f:
+            f.write(b"".join(bytes.fromhex(record) for record in case_file["qemu_sdr"]))
     options = {"kind": args.kind, "guest_files": files, "qemu": args.qemu, "timeout": args.timeout,
                "tolvane": tolvane, "data_files": data_files, "ipmitool": args.ipmitool, "env": case_file.get("env"),
                "programs": [os.path.abspath(path) for path in args.guest_program],
-               "bmc": os.path.abspath(args.bmc) if args.bmc else None,
-               "scenario": load_scenario(case_file, os.path.abspath(args.cases), work), "peer": peer}
+               "bmc": os.path.abspath(args.bmc) if args.bmc else None, "scenario": scenario, "peer": peer}
+    commands, places = guest_commands(cases)
     try:
-        boot = run_boot(options, cases, work)
+        boot = run_boot(options, commands, work)
     except (RuntimeError, OSError) as error:  # the initramfs could not be built
         print("harness: %s" % error, file=sys.stderr)
         return 2
     failures = list(boot.failures)
 
-    windows = case_windows(boot, len(cases))
-    per_case, before, between = attribute_requests(boot.log or [], windows)
+    windows = case_windows(boot, len(commands))
+    per_command, before, between = attribute_requests(boot.log or [], windows)
     print("Linux guest tier: %d cases in one boot against %s" % (len(cases), args.kind))
     passed = 0
     for index, case in enumerate(cases, 1):
-        result = boot.results[index - 1]
-        requests = per_case.get(index) if boot.log is not None else None
-        problems = check_case(case, result, expectations.get(index, case.get("expect")), requests)
-        problems += boot.after_problems.get(index, [])
+        own, compared = places[index - 1]
+        result = boot.results[own - 1]
+        requests = per_command.get(own) if boot.log is not None else None
+        host_stdout, host_requests = expectations.get(index, (None, None))
+        expected_stdout = host_stdout if case.get("expect_from_host") else case.get("expect")
+        problems = check_case(case, result, expected_stdout, requests,
+                              host_requests if case.get("bmc_requests_from_host") else None)
+        problems += boot.after_problems.get(own, [])
+        problems += compare_in_guest(case, result, [boot.results[number - 1] for number in compared])
         took = " (%.2f s)" % (result["uptime"][1] - result["uptime"][0]) if result else ""
         status = result["status"] if result else "-"
         if problems:
@@ -584,8 +671,8 @@ def main():
             print("  QEMU start to /dev/ipmi0:     %.2f s (guest uptime %.2f s, attempt %s, %s)" % (
                 markers["DEVICE"] - boot.started, boot.boot["device"], boot.boot["device_attempt"],
                 boot.boot["device_path"]))
-        if "BEGIN-1" in markers and "END-%d" % len(cases) in markers:
-            print("  all cases:                    %.2f s" % (markers["END-%d" % len(cases)] - markers["BEGIN-1"]))
+        if "BEGIN-1" in markers and "END-%d" % len(commands) in markers:
+            print("  all cases:                    %.2f s" % (markers["END-%d" % len(commands)] - markers["BEGIN-1"]))
         print("  whole boot (QEMU start to exit): %.2f s" % (boot.finished - boot.started))
     print("  initramfs:                    %.1f MiB" % (boot.initramfs_bytes / 1048576.0))
     if boot.log is not None:

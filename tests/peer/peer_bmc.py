@@ -17,6 +17,9 @@ Checks of an "after" list (all keys but "ipmitool" optional):
    "user_row": {"id": 3, "name": "..", "link_auth": "true", "ipmi_msg": "true", "priv": "OPERATOR"},
    "contains": ["regex", ...],            each must match a line (multi-line mode)
    "absent": ["regex", ...],              none may match
+   "same_values": [{"tool": "RE", "ipmitool": "RE"}],  the named groups of every match of
+                                          each expression (multi-line), in order: the same
+                                          values, and at least one match
    "same_bytes_as_output": true,          ipmitool's raw bytes equal the tool's output bytes
    "same_bytes_as_output_line": 2,        ... equal the bytes of that output line (from 1) after
    "skip_bytes": 2}                           its first ')', ipmitool's first skip_bytes left out
@@ -26,7 +29,8 @@ Checks of an "after" list (all keys but "ipmitool" optional):
                                           holds the bytes of NAME on the case file's first
                                           FAT volume (fat_disks; read with mtools while the
                                           guest waits)
-Options: bmc=, config= (lan.conf.in and bmc.emu), emu= (another emu file).
+Options: bmc=, config= (lan.conf.in and bmc.emu), emu= (another emu file); for bmc=builtin,
+sdrfile= (the records of its SDR repository, one after the other, as QEMU reads them).
 """
 
 import os
@@ -125,6 +129,12 @@ def compare_check(check, rc, text, tool_output, file_bytes=None, work=None):
     for pattern in check.get("absent", []):
         if re.search(pattern, text, re.MULTILINE):
             problems.append("%s: a line matches %r, which must not appear" % (shown, pattern))
+    for pair in check.get("same_values", []):
+        tool = [match.groupdict() for match in re.finditer(pair["tool"], tool_output or "", re.MULTILINE)]
+        peer = [match.groupdict() for match in re.finditer(pair["ipmitool"], text, re.MULTILINE)]
+        if not tool or tool != peer:
+            problems.append("%s shows %s (by %r), the tool %s (by %r)" % (shown, peer, pair["ipmitool"], tool,
+                                                                       pair["tool"]))
     if "same_bytes_as_output_line" in check:
         number = check["same_bytes_as_output_line"]
         lines = (tool_output or "").splitlines()
@@ -342,10 +352,11 @@ class BuiltinBmc:
     name = "QEMU ipmi-bmc-sim"
 
     def __init__(self, work_dir, options):
-        pass
+        self.sdrfile = options.get("sdrfile")
 
     def start(self):
-        return ["-device", "ipmi-bmc-sim,id=bmc0"] + KCS_DEVICE
+        device = "ipmi-bmc-sim,id=bmc0" + (",sdrfile=" + self.sdrfile if self.sdrfile else "")
+        return ["-device", device] + KCS_DEVICE
 
     def alive(self):
         return None

@@ -72,6 +72,12 @@ class ChecksThatMustFail(unittest.TestCase):
             ({"ipmitool": "raw 0x0c 0x02", "contains": ["^ 11 2c 81\\s*$"]}, 0, " 11 2c 01\n", "", "no line"),
             ({"ipmitool": "lan print 1", "absent": ["^IP Address Source.*Static"]}, 0, LAN_PRINT, "",
              "must not appear"),
+            # One value of two differs; then nothing matches on either side.
+            ({"ipmitool": "sel elist",
+              "same_values": [{"tool": r"^ *\d+ \| (?P<t>\S+)", "ipmitool": r"\| (?P<t>\S+) UTC"}]},
+             0, "   0 | 01:02:03 UTC |\n   1 | 01:02:04 UTC |\n", "  1 | 01:02:03\n  2 | 01:02:05\n", "the tool"),
+            ({"ipmitool": "sel elist", "same_values": [{"tool": "^x(?P<v>y)", "ipmitool": "^x(?P<v>y)"}]}, 0, "", "",
+             "the tool []"),
         ]
         for check, rc, text, tool_output, words in table:
             problems = peer_bmc.compare_check(check, rc, text, tool_output)

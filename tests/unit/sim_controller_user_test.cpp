@@ -121,6 +121,35 @@ TEST(SimController, ChannelAuthenticationCapabilities) {
   EXPECT_EQ(ipmi15.Send("06 38 01 01"), "00 01 14 00 00 00 00 00 00");
 }
 
+// What the Linux driver asks while it starts: it enables the event message
+// buffer and interrupts, clears the flags and scans the channels.
+TEST(SimSystemInterface, WhatAHostDriverAsksAtStart) {
+  Bmc bmc;
+  const struct {
+    const char* request;
+    const char* answer;
+  } cases[] = {
+      {"06 2F", "00 08"},  // system event logging only, until the driver asks for more
+      {"06 2E 0F", "00"},
+      {"06 2F", "00 0F"},
+      {"06 2E 10", "CC"},  // reserved bit
+      {"06 2E", "C7"},
+      {"06 30 08", "00"},
+      {"06 31", "00 00"},
+      {"06 35", "80"},  // the event message buffer is empty
+      {"06 42 00", "00 00 01 01 00 F2 1B 00 00 00"},
+      {"06 42 01", "00 01 04 01 80 F2 1B 00 00 00"},  // the LAN channel the LAN commands use
+      {"06 42 02", "CC"},
+      {"06 42 0D", "CC"},
+      {"06 42", "C7"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(bmc.Send(c.request), c.answer) << c.request;
+  // Through the system interface, the current channel (0Eh) is channel 0Fh.
+  EXPECT_EQ(bmc.Send("06 42 0E"), bmc.Send("06 42 0F"));
+  EXPECT_EQ(bmc.Send("06 42 0F").substr(0, 11), "00 0F 0C 05");
+  EXPECT_EQ(bmc.Send("06 08"), bmc.Send("06 37"));
+}
+
 TEST(SimController, FanModeFunctions) {
   Bmc bmc(FromJson(R"({"controller": {"fan": {"mode": 2, "supportedModes": "15"}}})"));
   EXPECT_EQ(bmc.Send("30 45 00"), "00 02");

@@ -19,6 +19,7 @@ Scenario WithSel(const std::string& sel, std::string* error) {
 class Bmc {
  public:
   explicit Bmc(const std::string& sel) : model_(Load(sel), &clock_) {}
+  explicit Bmc(const Scenario& scenario) : model_(scenario, &clock_) {}
   std::string Send(const std::string& request) {
     std::vector<uint8_t> bytes;
     EXPECT_TRUE(ParseHexBytes(request, &bytes)) << request;
@@ -89,12 +90,29 @@ TEST(SimSel, MalformedEntriesAreNamed) {
       {R"({"entries": [{"recordId": "12", "sensorType": "01", "sensorNumber": "01", "eventType": "01", "data": "00"}]})",
        "\"recordId\" must be a 16-bit number or four hexadecimal digits such as \"0020\""},
       {R"({"entries": [], "fillTo": 3})", "\"fillTo\" must be used with at least one entry"},
+      {R"({"reservationId": 65536})", "\"reservationId\" must be at most 65535"},
   };
   for (const auto& c : cases) {
     std::string error;
     WithSel(c.sel, &error);
     EXPECT_EQ(error, c.error) << c.sel;
   }
+}
+
+// The host tool saves the BMC's state after every run: the next run's SEL and
+// SDR reservations continue the count, and one given out before still holds,
+// as on a BMC that kept running.
+TEST(SimSel, ReservationsLastInTheSavedState) {
+  Bmc first("{}");
+  EXPECT_EQ(first.Send("0A 42"), "00 01 00");
+  EXPECT_EQ(first.Send("0A 22"), "00 01 00");
+  Scenario saved;
+  std::string error;
+  ASSERT_TRUE(ScenarioFromJson(ScenarioToJson(first.model_.CurrentScenario()), &saved, &error)) << error;
+  Bmc next(saved);
+  EXPECT_EQ(next.Send("0A 43 01 00 00 00 00 05").substr(0, 2), "00");  // a partial read under 0001h
+  EXPECT_EQ(next.Send("0A 42"), "00 02 00");
+  EXPECT_EQ(next.Send("0A 22"), "00 02 00");
 }
 
 const char* const kTwoEntries = R"({"time": 1715677200, "lastAddTime": 4660, "lastEraseTime": 0, "capacity": 3,
