@@ -71,8 +71,10 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "peer"))
+sys.path.insert(0, os.path.join(HERE, ".."))
 sys.dont_write_bytecode = True  # keep the source tree clean
 import guest_initramfs  # noqa: E402
+from harness_common import describe_difference, end_process  # noqa: E402
 
 MARK = guest_initramfs.MARK
 KINDS = ("tolvane-bmc", "qemu", "ipmi_sim")
@@ -114,16 +116,6 @@ def parse_results(text, count):
         cases.append({"stdout": base64.b64decode(match.group(2)), "stderr": base64.b64decode(match.group(3)),
                       "status": int(match.group(4)), "uptime": (float(match.group(1)), float(match.group(5)))})
     return cases, boot
-
-
-def describe_difference(expected, actual):
-    expected_lines = expected.split("\n")
-    actual_lines = actual.split("\n")
-    for number, (e, a) in enumerate(zip(expected_lines, actual_lines), 1):
-        if e != a:
-            return "    first difference at line %d:\n    expected %r\n    got      %r" % (number, e, a)
-    return "    expected %d lines, got %d; tail expected %r got %r" % (
-        len(expected_lines), len(actual_lines), expected[-80:], actual[-80:])
 
 
 def check_case(case, result, expected_stdout, requests, expected_requests=None):
@@ -222,21 +214,6 @@ def request_summary(requests, limit=8):
 
 
 # ---- processes ----
-
-def end_process(process, name, grace=5.0):
-    """Ends a process this harness started (by its PID): SIGTERM, then SIGKILL."""
-    if process is None or process.poll() is not None:
-        return
-    try:
-        os.kill(process.pid, signal.SIGTERM)
-        process.wait(timeout=grace)
-    except subprocess.TimeoutExpired:
-        print("harness: %s (pid %d) ignored SIGTERM; killing it" % (name, process.pid), file=sys.stderr)
-        os.kill(process.pid, signal.SIGKILL)
-        process.wait()
-    except ProcessLookupError:
-        pass
-
 
 class ConsoleReader(threading.Thread):
     """Collects QEMU's console (the guest's first serial port) and notes when

@@ -32,6 +32,8 @@ import time
 # real-time priorities, one CPU), shared with scripts/run-shell.sh.
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from harness_common import describe_difference, end_process  # noqa: E402
 from kcs_stall_measures import prefer_thread, qemu_memory_options, share_one_cpu  # noqa: E402
 
 MARK_BEGIN = "TVCASE-BEGIN-"
@@ -211,16 +213,6 @@ def screen_clears(raw, count):
     return cleared
 
 
-def describe_difference(expected, actual):
-    expected_lines = expected.split("\n")
-    actual_lines = actual.split("\n")
-    for number, (e, a) in enumerate(zip(expected_lines, actual_lines), 1):
-        if e != a:
-            return "    first difference at line %d:\n    expected %r\n    got      %r" % (number, e, a)
-    return "    expected %d lines, got %d; tail expected %r got %r" % (
-        len(expected_lines), len(actual_lines), expected[-80:], actual[-80:])
-
-
 def attribute_requests(log, begin_times, count):
     """Splits the BMC's request log between the cases by time: a request belongs
     to the last case whose begin marker had appeared before it (the guest loads
@@ -302,21 +294,6 @@ class ConsoleReader(threading.Thread):
     def text(self):
         with self.lock:
             return clean_console(bytes(self.raw))
-
-
-def end_process(process, name, grace=5.0):
-    """Ends a process this harness started (by its PID): SIGTERM, then SIGKILL."""
-    if process is None or process.poll() is not None:
-        return
-    try:
-        os.kill(process.pid, signal.SIGTERM)
-        process.wait(timeout=grace)
-    except subprocess.TimeoutExpired:
-        print("harness: %s (pid %d) ignored SIGTERM; killing it" % (name, process.pid), file=sys.stderr)
-        os.kill(process.pid, signal.SIGKILL)
-        process.wait()
-    except ProcessLookupError:
-        pass
 
 
 def place_data_files(data_files, cases, root):
