@@ -23,6 +23,7 @@ reach the BMC yet shows few or no requests.
 import argparse
 import json
 import os
+import shutil
 import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -74,7 +75,7 @@ def main():
                   "event_data_files)" % path,
                   file=sys.stderr)
             return 2
-    runner.shutil.rmtree(work, ignore_errors=True)
+    shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     scenario = os.path.abspath(args.scenario) if args.scenario else os.path.join(work, "scenario.json")
     if not args.scenario:

@@ -65,7 +65,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -74,14 +73,12 @@ sys.path.insert(0, os.path.join(HERE, "..", "peer"))
 sys.path.insert(0, os.path.join(HERE, ".."))
 sys.dont_write_bytecode = True  # keep the source tree clean
 import guest_initramfs  # noqa: E402
-from harness_common import describe_difference, end_process  # noqa: E402
+from harness_common import ConsoleReader, describe_difference, end_process  # noqa: E402
 
 MARK = guest_initramfs.MARK
 KINDS = ("tolvane-bmc", "qemu", "ipmi_sim")
 KCS_DEVICE = ["-device", "isa-ipmi-kcs,bmc=bmc0,ioport=0xca2"]
-# SeaBIOS and the kernel's console: escape sequences to drop.
-ANSI_RE = re.compile(r"\x1b\[[0-9;?=]*[ -/]*[@-~]|\x1b[()][A-Za-z0-9]|\x1b[@-Z\\-_]|\x1bc")
-CONSOLE_MARK_RE = re.compile(r"(?m)^%s(BOOTED|DEVICE|NODEVICE|BEGIN-\d+|END-\d+|PAUSE-\d+|DONE)\b(.*)$" % MARK)
+CONSOLE_MARK_RE = re.compile(r"(?m)^%s(BOOTED|DEVICE|NODEVICE|BEGIN-\d+|END-\d+|PAUSE-\d+|DONE)\b" % MARK)
 
 
 class HarnessError(Exception):
@@ -214,47 +211,6 @@ def request_summary(requests, limit=8):
 
 
 # ---- processes ----
-
-class ConsoleReader(threading.Thread):
-    """Collects QEMU's console (the guest's first serial port) and notes when
-    each marker first appears, in time.monotonic()."""
-
-    def __init__(self, stream, raw_log_path):
-        super().__init__(daemon=True)
-        self.stream = stream
-        self.raw = bytearray()
-        self.lock = threading.Lock()
-        self.times = {}
-        self.changed = threading.Event()
-        self.raw_log = open(raw_log_path, "wb")
-
-    def run(self):
-        while True:
-            chunk = os.read(self.stream.fileno(), 65536)
-            if not chunk:
-                break
-            now = time.monotonic()
-            self.raw_log.write(chunk)
-            self.raw_log.flush()
-            with self.lock:
-                self.raw.extend(chunk)
-                for match in CONSOLE_MARK_RE.finditer(self._text()):
-                    self.times.setdefault(match.group(1), (now, match.group(2).strip()))
-            self.changed.set()
-        self.raw_log.close()
-
-    def _text(self):
-        return ANSI_RE.sub("", self.raw.decode("utf-8", "replace")).replace("\r", "")
-
-    def text(self):
-        with self.lock:
-            return self._text()
-
-    def time_of(self, marker):
-        with self.lock:
-            entry = self.times.get(marker)
-        return entry[0] if entry else None
-
 
 class TolvaneBmc:
     """build/tolvane-bmc behind ipmi-bmc-extern, with its request log."""
@@ -394,7 +350,7 @@ def run_boot(options, cases, work):
             f.write(" ".join(shlex.quote(part) for part in command) + "\n")
         boot.started = time.monotonic()
         qemu = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"))
+        reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"), CONSOLE_MARK_RE)
         reader.start()
         deadline = boot.started + options.get("timeout", 180)
         while time.monotonic() < deadline and qemu.poll() is None:
@@ -432,7 +388,7 @@ def run_boot(options, cases, work):
     except OSError:
         results_text = ""
     boot.results, boot.boot = parse_results(results_text, len(cases))
-    boot.marker_times = dict((name, value[0]) for name, value in reader.times.items()) if reader else {}
+    boot.marker_times = dict(reader.marker_times) if reader else {}
     for index, case in enumerate(cases, 1):
         if case.get("after") and boot.results[index - 1] is not None and index not in served:
             boot.after_problems.setdefault(index, []).append("the guest never paused after the case")

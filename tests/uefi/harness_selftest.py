@@ -11,6 +11,8 @@ import unittest
 sys.dont_write_bytecode = True  # keep the source tree clean when ctest runs this
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import run_uefi_tests as harness  # noqa: E402
+# tests/, where the QEMU tiers' shared code lies, is on the path run_uefi_tests set.
+from harness_common import clean_console  # noqa: E402
 
 # What OVMF's serial console sends for two cases: CR LF line ends, escape
 # sequences for the terminal mode and colours.
@@ -31,12 +33,12 @@ class CleanConsole(unittest.TestCase):
             (b"\x1b(Bplain", "plain"),
         ]
         for raw, expected in table:
-            self.assertEqual(harness.clean_console(raw), expected, raw)
+            self.assertEqual(clean_console(raw), expected, raw)
 
 
 class ParseAndCheck(unittest.TestCase):
     def setUp(self):
-        self.results = harness.parse_results(harness.clean_console(CONSOLE), 3)
+        self.results = harness.parse_results(clean_console(CONSOLE), 3)
 
     def test_output_status_and_file_per_case(self):
         self.assertEqual(self.results[0]["output"], "\nline one\nline two\n")
@@ -84,7 +86,7 @@ class FileAndScreen(unittest.TestCase):
             "expect_file": "[ Type 1 ]:1;\nK=V;\n", "console_cleared": False}
 
     def setUp(self):
-        self.results = harness.parse_results(harness.clean_console(self.RAW), 2)
+        self.results = harness.parse_results(clean_console(self.RAW), 2)
         for result, cleared in zip(self.results, harness.screen_clears(self.RAW, 3)):
             result["cleared"] = cleared
 

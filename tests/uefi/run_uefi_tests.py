@@ -25,7 +25,6 @@ import shutil
 import signal
 import subprocess
 import sys
-import threading
 import time
 
 # How QEMU and the BMC are run against QEMU's KCS stalls (memory locked,
@@ -33,7 +32,7 @@ import time
 sys.dont_write_bytecode = True  # keep the source tree clean
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-from harness_common import describe_difference, end_process  # noqa: E402
+from harness_common import ConsoleReader, describe_difference, end_process  # noqa: E402
 from kcs_stall_measures import prefer_thread, qemu_memory_options, share_one_cpu  # noqa: E402
 
 MARK_BEGIN = "TVCASE-BEGIN-"
@@ -46,9 +45,8 @@ MARK_PAUSE = "TVPAUSE-"
 PAUSE_PROMPT = "any other key to continue"
 COUNTDOWN_TEXT = "Press ESC in"
 
-# CSI sequences (the firmware's terminal emits e.g. ESC [ = 3 h, colours, cursor
-# moves), two-byte escapes, and the NULs some terminals pad with.
-ANSI_RE = re.compile(r"\x1b\[[0-9;?=]*[ -/]*[@-~]|\x1b[()][A-Za-z0-9]|\x1b[@-Z\\-_]")
+# The lines that mark a case's begin, end and pause, and the end of all cases.
+MARKER_RE = re.compile(r"(?m)^(%s\d+|%s\d+|%s\d+|%s)\b" % (MARK_BEGIN, MARK_END, MARK_PAUSE, MARK_DONE))
 
 
 # Lines the tool prints when a KCS transfer timed out in the guest.
@@ -59,13 +57,6 @@ LAST_RUN = {}
 
 class HarnessError(Exception):
     """A failure of the run itself (QEMU, the BMC server, the setup)."""
-
-
-def clean_console(raw):
-    """Serial console bytes to plain text: ANSI escapes and CRs removed."""
-    text = raw.decode("utf-8", errors="replace")
-    text = ANSI_RE.sub("", text)
-    return text.replace("\r", "").replace("\x00", "")
 
 
 def program(case):
@@ -259,41 +250,6 @@ def report_margin(results):
     print("  largest extra delay answered in time: %s" % ("none" if last_ok is None else "%d us" % last_ok))
     print("  first extra delay that timed out:     %s" % ("none up to %d us" % PROBE_DELAYS_US[-1]
                                                          if first_bad is None else "%d us" % first_bad))
-
-
-class ConsoleReader(threading.Thread):
-    """Collects QEMU's serial console and notes when each marker first appears."""
-
-    def __init__(self, stream, raw_log_path):
-        super().__init__(daemon=True)
-        self.stream = stream
-        self.raw = bytearray()
-        self.lock = threading.Lock()
-        self.marker_times = {}
-        self.countdown_seen = threading.Event()
-        self.raw_log = open(raw_log_path, "wb")
-
-    def run(self):
-        marker_re = re.compile(r"(?m)^(%s\d+|%s\d+|%s\d+|%s)\b" % (MARK_BEGIN, MARK_END, MARK_PAUSE, MARK_DONE))
-        while True:
-            chunk = os.read(self.stream.fileno(), 65536)
-            if not chunk:
-                break
-            now = time.monotonic()
-            self.raw_log.write(chunk)
-            self.raw_log.flush()
-            with self.lock:
-                self.raw.extend(chunk)
-                text = clean_console(bytes(self.raw))
-            for match in marker_re.finditer(text):
-                self.marker_times.setdefault(match.group(1), now)
-            if COUNTDOWN_TEXT in text:
-                self.countdown_seen.set()
-        self.raw_log.close()
-
-    def text(self):
-        with self.lock:
-            return clean_console(bytes(self.raw))
 
 
 def place_data_files(data_files, cases, root):
@@ -608,14 +564,15 @@ def main():
             f.write(" ".join(command) + "\n")
         started = time.monotonic()
         qemu = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
-        reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"))
+        reader = ConsoleReader(qemu.stdout, os.path.join(work, "console.raw"), MARKER_RE)
         reader.start()
 
         deadline = started + args.timeout
         # Any key but ESC during the countdown starts startup.nsh at once.
-        while time.monotonic() < deadline and qemu.poll() is None and not reader.countdown_seen.is_set():
-            reader.countdown_seen.wait(0.05)
-        if reader.countdown_seen.is_set() and qemu.poll() is None:
+        while time.monotonic() < deadline and qemu.poll() is None and COUNTDOWN_TEXT not in reader.text():
+            reader.changed.wait(0.05)
+            reader.changed.clear()
+        if COUNTDOWN_TEXT in reader.text() and qemu.poll() is None:
             # QEMU's threads exist by now; only the main loop thread is raised.
             prefer_thread(qemu.pid, "QEMU's main loop", priority_notes)
             # QEMU and the BMC process (none when QEMU's own BMC answers) on one CPU.
