@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/host/hardware_ports.hpp"
 #include "platform/host/kernel_ipmi.hpp"
 #include "tests/tool/fru_tool_support.hpp"
 
@@ -30,13 +31,6 @@ HostRun RunHostTool(const std::string& environment, const std::string& arguments
     run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
   }
   return run;
-}
-
-bool KernelDevicePresent() {
-  for (const char* node : kKernelIpmiDeviceNodes) {
-    if (access(node, F_OK) == 0) return true;
-  }
-  return false;
 }
 
 constexpr const char kDeviceId[] = "20 01 01 02 02 BF 00 00 00 00 00 00 00 00 00 \n";
@@ -65,7 +59,7 @@ TEST(HostTool, TheBmcIsChosenByTolvanePorts) {
     EXPECT_EQ(run.status, c.status) << c.environment;
   }
   // No choice: the kernel's device where one exists, else the simulated BMC with a note.
-  if (KernelDevicePresent()) GTEST_SKIP() << "this machine has a kernel IPMI device";
+  if (FindKernelIpmiDevice(kKernelIpmiDeviceNodes) != nullptr) GTEST_SKIP() << "this machine has a kernel IPMI device";
   const HostRun unchosen = RunHostTool("", "-raw 06 01");
   EXPECT_EQ(unchosen.output,
             std::string("tolvane: no IPMI device (/dev/ipmi0, /dev/ipmi/0, /dev/ipmidev/0); answering from the "
