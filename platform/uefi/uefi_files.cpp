@@ -119,18 +119,32 @@ bool IsDirectory(SHELL_FILE_HANDLE handle) {
   return directory;
 }
 
-// The written file (open as file->handle) takes the place of file->path.
-bool PutInPlace(PlatformFile* file) {
-  SHELL_FILE_HANDLE old = nullptr;
-  EFI_STATUS status = uefi_call_wrapper(BoundShell.shell->OpenFileByName, 3, file->path, &old,
-                                        EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
-  const bool hasOld = !EFI_ERROR(status) && old != nullptr;
-  // An old file that cannot be opened for writing (read-only) stays as it is.
-  if (!hasOld && status != EFI_NOT_FOUND) return false;
-  if (hasOld && IsDirectory(old)) {
-    uefi_call_wrapper(BoundShell.shell->CloseFile, 1, old);
+// The file a write would replace, opened for writing into *old (nullptr when
+// there is none). False when something of that name may not be replaced: a file
+// that cannot be opened for writing (read-only, on a read-only medium) or a
+// directory.
+bool OpenReplaceable(const CHAR16* path, SHELL_FILE_HANDLE* old) {
+  *old = nullptr;
+  const EFI_STATUS status =
+      uefi_call_wrapper(BoundShell.shell->OpenFileByName, 3, path, old, EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
+  if (EFI_ERROR(status) || *old == nullptr) {
+    *old = nullptr;
+    return status == EFI_NOT_FOUND;
+  }
+  if (IsDirectory(*old)) {
+    uefi_call_wrapper(BoundShell.shell->CloseFile, 1, *old);
+    *old = nullptr;
     return false;
   }
+  return true;
+}
+
+// The written file (open as file->handle) takes the place of file->path. What
+// FileOpen checked is checked again: the medium may have changed since.
+bool PutInPlace(PlatformFile* file) {
+  SHELL_FILE_HANDLE old = nullptr;
+  if (!OpenReplaceable(file->path, &old)) return false;
+  const bool hasOld = old != nullptr;
   if (hasOld) {
     if (!AppendSuffix(file->path, kAsideSuffix, SuffixedPath)) return false;
     DeleteFileByPath(SuffixedPath);  // left by an interrupted run
@@ -160,18 +174,10 @@ PlatformFile* FileOpen(const char* name, FileMode mode) {
   SHELL_FILE_HANDLE handle = nullptr;
   EFI_STATUS status;
   if (mode == FileMode::WriteBinary) {
-    // A file that cannot be opened for writing (read-only, on a read-only
-    // medium) or a directory of that name is refused before anything is written.
-    status = uefi_call_wrapper(BoundShell.shell->OpenFileByName, 3, PathBuffer, &handle,
-                               EFI_FILE_MODE_READ | EFI_FILE_MODE_WRITE);
-    if (!EFI_ERROR(status) && handle != nullptr) {
-      const bool directory = IsDirectory(handle);
-      uefi_call_wrapper(BoundShell.shell->CloseFile, 1, handle);
-      handle = nullptr;
-      if (directory) return nullptr;
-    } else if (status != EFI_NOT_FOUND) {
-      return nullptr;
-    }
+    // What may not be replaced is refused before anything is written.
+    SHELL_FILE_HANDLE old = nullptr;
+    if (!OpenReplaceable(PathBuffer, &old)) return nullptr;
+    if (old != nullptr) uefi_call_wrapper(BoundShell.shell->CloseFile, 1, old);
     // Written under a temporary name and put in place by FileClose (above).
     if (!AppendSuffix(PathBuffer, kTemporarySuffix, SuffixedPath)) return nullptr;
     DeleteFileByPath(SuffixedPath);  // left by an interrupted run
