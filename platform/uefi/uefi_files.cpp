@@ -50,17 +50,9 @@ CHAR16 SuffixedPath[kMaxPathUnits];
 UINT64 RenameInfo[(SIZE_OF_EFI_FILE_INFO + kMaxPathUnits * sizeof(CHAR16)) / sizeof(UINT64) + 1];
 
 bool AppendSuffix(const CHAR16* path, const char16_t* suffix, CHAR16* out) {
-  size_t length = 0;
-  for (; path[length] != 0; ++length) {
-    if (length + 1 >= kMaxPathUnits) return false;
-    out[length] = path[length];
-  }
-  for (size_t i = 0; suffix[i] != 0; ++i, ++length) {
-    if (length + 1 >= kMaxPathUnits) return false;
-    out[length] = suffix[i];
-  }
-  out[length] = 0;
-  return true;
+  size_t used = 0;
+  return AppendWide(out, kMaxPathUnits, &used, path) &&
+         AppendWide(out, kMaxPathUnits, &used, reinterpret_cast<const CHAR16*>(suffix));
 }
 
 // The last component: a new name given to SetInfo is taken relative to the
@@ -96,8 +88,7 @@ bool RenameOpenFile(SHELL_FILE_HANDLE handle, const CHAR16* newName) {
   EFI_FILE_INFO* current = static_cast<EFI_FILE_INFO*>(uefi_call_wrapper(BoundShell.shell->GetFileInfo, 1, handle));
   if (current == nullptr) return false;
   auto* info = reinterpret_cast<EFI_FILE_INFO*>(RenameInfo);
-  size_t units = 0;
-  while (newName[units] != 0) ++units;
+  const size_t units = WideLength(newName);
   info->Size = SIZE_OF_EFI_FILE_INFO + (units + 1) * sizeof(CHAR16);
   info->FileSize = current->FileSize;
   info->PhysicalSize = current->PhysicalSize;

@@ -27,21 +27,6 @@ CHAR16* CommandArgv[kMaxCommandWords + 1];
 CHAR16 ProgramPath[kMaxPathUnits];
 CHAR16 ShellCommandLine[kMaxPathUnits];
 
-size_t WideLength(const CHAR16* text) {
-  size_t length = 0;
-  while (text[length] != 0) ++length;
-  return length;
-}
-
-// Appends text at *used in buffer (capacity units with the NUL); false when it does not fit.
-bool AppendWide(CHAR16* buffer, size_t capacity, size_t* used, const CHAR16* text) {
-  const size_t length = WideLength(text);
-  if (length >= capacity - *used) return false;
-  for (size_t i = 0; i <= length; ++i) buffer[*used + i] = text[i];
-  *used += length;
-  return true;
-}
-
 bool WideEqualsIgnoreCase(const CHAR16* a, const char* b) {
   size_t i = 0;
   for (; a[i] != 0 && b[i] != '\0'; ++i) {
